@@ -1,0 +1,63 @@
+// Scoring of one trial: the correction shown through a ResultView, the drill
+// counters, and the four score labels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rivek {
+
+struct Rgb {
+    std::uint8_t red, green, blue;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+inline constexpr Rgb kBlack{0, 0, 0};    // sent line, correct characters
+inline constexpr Rgb kRed{255, 0, 0};    // wrong or extra typed characters
+inline constexpr Rgb kBlue{0, 0, 255};   // missing sent characters
+
+// The two-line result box. Texts are code page 932 bytes; a CR LF in a text
+// starts the second line.
+class ResultView {
+public:
+    virtual ~ResultView() = default;
+    // Removes all text; the insertion point goes to the start.
+    virtual void Clear() = 0;
+    // Inserts the text at the end, in bold and in the colour.
+    virtual void AppendBold(std::string_view text, Rgb colour) = 0;
+};
+
+enum class ScoreLabel {
+    Wrong,    // StaticText4, "誤字：" + WrongTotal
+    Missing,  // StaticText5, "脱字：" + MissingTotal
+    Penalty,  // StaticText6, "減点：" + 3 * WrongTotal + MissingTotal
+    TrialNo,  // StaticText7, "No." + TrialNo
+};
+
+// Where the score labels are written; texts are code page 932 bytes.
+class ScoreLabels {
+public:
+    virtual ~ScoreLabels() = default;
+    virtual void SetLabelText(ScoreLabel label, std::string_view text) = 0;
+};
+
+// The drill counters. TrialNo is 0 until the first Enter of a drill, then
+// the number of the group being answered.
+struct DrillCounters {
+    std::int32_t TrialNo = 0;
+    std::int32_t WrongTotal = 0;
+    std::int32_t MissingTotal = 0;
+};
+
+// The label texts for the counters as they stand, in code page 932.
+std::string LabelText(ScoreLabel label, const DrillCounters& counters);
+
+// Scores one trial. With TrialNo 0 only sets TrialNo to 1. Otherwise aligns
+// the texts, rewrites the result view (line 1 the sent group in black,
+// line 2 the correction), adds the trial's counts, advances TrialNo and
+// rewrites the four labels in the order Wrong, Missing, Penalty, TrialNo.
+void prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels,
+         std::string_view sent, std::string_view typed);
+
+}  // namespace rivek

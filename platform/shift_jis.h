@@ -1,0 +1,20 @@
+// Conversion between UTF-8 and code page 932 (Shift-JIS), the text of the
+// core. Every text crossing between Qt or the command line (Unicode) and the
+// core (code page 932 bytes) goes through here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rivek {
+
+// UTF-8 to code page 932; nullopt when some character has no code page 932
+// form or the input is not valid UTF-8.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+// Code page 932 to UTF-8. Never fails: a byte that does not form a valid
+// character (a lone lead byte, an unassigned code) becomes U+FFFD.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+}  // namespace rivek

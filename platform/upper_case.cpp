@@ -1,0 +1,1 @@
+#include "platform/upper_case.h"
