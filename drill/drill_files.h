@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "drill/ports.h"
@@ -14,22 +15,45 @@ inline constexpr const char* kSettingsFileName = "Rivek.ini";
 inline constexpr const char* kCharSetFileName = "Rivek.dat";
 inline constexpr std::int32_t kCharPoolCapacity = 2048;
 
+// How much of each file is ever read; what lies beyond counts as the end of
+// the text. Three numbers need a few dozen bytes, and a first line of the
+// character set rarely more than a few hundred: the limits only keep a huge
+// file without line ends from taking unbounded time.
+inline constexpr std::size_t kSettingsReadLimit = 64 * 1024;
+inline constexpr std::size_t kCharSetReadLimit = 1024 * 1024;
+
 struct CharPool {
     std::array<unsigned char, kCharPoolCapacity> CharPool{};
     std::int32_t PoolLength = 0;
 };
 
-// Reads the three values into the fields, which clamp them. A missing file
-// changes nothing; a value that does not convert leaves its field as it was.
+// Both files are read as bytes. A line ends at a CR, and an LF right after
+// it belongs to that line end; any other LF is an ordinary byte. A byte
+// 0x1A, a read error or the end of the file ends the text. Only a regular
+// file counts as opened (a directory, FIFO or device does not), and no
+// outcome is ever reported.
+
+// Reads up to three numbers into the fields (Frequency, Speed, GroupLength),
+// which clamp them. Each number: bytes up to 0x20 are skipped (line ends
+// too), then a run of at most 32 bytes above 0x20 is converted by
+// ConvertIntegerText, then the rest of its line is skipped. The end of the
+// text before a number gives 0. A missing file changes nothing; a value that
+// does not convert leaves its field as it was.
 void LoadSettings(SettingsFields& fields);
 
-// Fills the pool from the first line of "Rivek.dat", keeping the bytes that
-// have a code (lower case counts as capitals), at most 2048 of them; without
-// the file, the letters A to Z.
+// Fills the pool from the first line of "Rivek.dat" (ended by CR, NUL, 0x1A
+// or the end of the file), upper-cased, keeping the bytes that have a code
+// in `table`, in order and with repeats, at most 2048 of them; reading stops
+// once the pool is full. Without the file: the letters A to Z.
 void LoadCharPool(CharPool& pool, const CodeTable& table);
 
-// Writes the three values the fields show as "Rivek.ini". The old file is
-// replaced only once the new content has been written whole.
+// Writes the three values the fields show (unclamped) as decimal text, each
+// followed by CR LF. The new content goes to a temporary file in the same
+// folder, which replaces "Rivek.ini" only once it was written whole and
+// synced; a symbolic link stays a link and its target gets the content. A
+// "Rivek.ini" that exists but is not a writable regular file is left alone.
+// In a folder that takes no new files, an existing writable "Rivek.ini" is
+// rewritten in place, new bytes first, then cut to length.
 void SaveSettings(const SettingsFields& fields);
 
 }  // namespace rivek

@@ -28,13 +28,19 @@ public:
     // Start-up: code table, settings, pool, counters, seed, empty image.
     void FormCreate();
     // A character key reached the answer field. Enter (13) runs a trial and
-    // is replaced by 0 so the field never receives it.
+    // is replaced by 0 so the field never receives it: stop the sound, score
+    // the answer, empty the field, repaint, draw a group of the length the
+    // field shows now, encode it, build its image, play it. Any other key is
+    // left as it is. When memory for the image runs out, std::bad_alloc
+    // leaves here before the play request, with the new group in SentText.
     void Edit1Keypress(char& key);
-    // Reset.
+    // Reset: stop the sound, counters to 0, result box cleared, labels and
+    // the prompt (with an ASCII space) restored, focus to the answer field.
     void Button1Click();
     // The abbreviated-numerals box changed.
     void CheckBox1Click();
-    // The window closes: settings saved, sound stopped, image released.
+    // The window closes: settings saved, then the sound stopped, then the
+    // image released.
     void FormClose();
 
     const DrillCounters& Counters() const { return counters_; }
