@@ -43,7 +43,8 @@ public:
 };
 
 // The drill counters. TrialNo is 0 until the first Enter of a drill, then
-// the number of the group being answered.
+// the number of the group being answered. The counters saturate at the top
+// of their range instead of wrapping; the penalty is computed in 64 bits.
 struct DrillCounters {
     std::int32_t TrialNo = 0;
     std::int32_t WrongTotal = 0;
@@ -57,6 +58,10 @@ std::string LabelText(ScoreLabel label, const DrillCounters& counters);
 // the texts, rewrites the result view (line 1 the sent group in black,
 // line 2 the correction), adds the trial's counts, advances TrialNo and
 // rewrites the four labels in the order Wrong, Missing, Penalty, TrialNo.
+// Line 1 is one AppendBold of " " + sent + CR LF; on line 2 each pair is a
+// segment of its own and each run of missing or extra bytes one segment. A
+// byte of a double-byte character whose other byte falls outside its
+// segment is shown as the geta mark 〓 (81 AC).
 void prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels,
          std::string_view sent, std::string_view typed);
 
