@@ -31,4 +31,8 @@ void ResetCodeTable(CodeTable& table);
 // abbreviated when true, standard when false. No other entry changes.
 void SetNumeralMode(CodeTable& table, bool abbreviated);
 
+// The number of elements of a pattern value, or 0 when the value is no
+// pattern (0, negative, or a base-3 digit 0 before the value is used up).
+int PatternLength(std::int32_t pattern);
+
 }  // namespace rivek

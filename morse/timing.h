@@ -4,6 +4,7 @@
 // Entries alternate: even indices are gaps (silence), odd indices tones.
 // Index 0 is the lead-in gap of 3 units. A tone is 1 (dot) or 3 (dash); a
 // gap is 1 between the elements of a character and 3 after each character.
+// There is no word gap: a group is one run of characters.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +17,16 @@
 namespace rivek {
 
 // Growable: a text of any length fits, and nothing is ever written beyond
-// the list's room.
+// the list's room. A new list already holds the lead-in gap, as after
+// StartTiming, so the list always ends with a gap and has an odd length.
 class TimingList {
 public:
+    // The most entries a list may hold, so that DurationCount() stays a
+    // signed 32-bit count.
+    static constexpr std::int64_t kMaxEntries = INT32_MAX - 1;
+
+    TimingList();
+
     // One more than the index at which the next tone would be written; the
     // list proper is entries 0 to DurationCount() - 2.
     std::int32_t DurationCount() const;
@@ -32,7 +40,7 @@ public:
 private:
     friend void StartTiming(TimingList& list);
     friend void BuildTiming(TimingList& list, const CodeTable& table, std::string_view text);
-    std::vector<std::int16_t> durations_;
+    std::vector<std::int16_t> durations_;  // exactly the list proper
 };
 
 // Starts a new list: a single lead-in gap of 3 units, DurationCount 2.
@@ -40,6 +48,8 @@ void StartTiming(TimingList& list);
 
 // Appends the patterns of the text's bytes, in order, as looked up in the
 // table. A byte without a pattern adds nothing. Never starts a new list.
+// Throws std::length_error, leaving the list as it was, if the text would
+// take the list beyond kMaxEntries (a text of some 178 million characters).
 void BuildTiming(TimingList& list, const CodeTable& table, std::string_view text);
 
 }  // namespace rivek
