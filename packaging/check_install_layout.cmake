@@ -1,0 +1,57 @@
+# Installs the build in BUILD_DIR into the scratch prefix PREFIX and checks
+# that every file the desktop, the package and the window look for is there.
+# Run by ctest as packaging.install_layout.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+  RESULT_VARIABLE result
+  OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+
+set(expected
+  "${BINDIR}/rivek"
+  "${BINDIR}/rivek-tool"
+  "${DATADIR}/applications/rivek.desktop"
+  "${DATADIR}/metainfo/${APPSTREAM_ID}.metainfo.xml"
+  "${DATADIR}/icons/hicolor/scalable/apps/rivek.svg"
+  "${MANDIR}/man1/rivek.1.gz"
+  "${MANDIR}/man1/rivek-tool.1.gz"
+  "${DATADIR}/doc/rivek/guide.html"
+  "${DATADIR}/doc/rivek/examples/README.md"
+  "${DATADIR}/doc/rivek/examples/koch-01.dat"
+  "${DATADIR}/doc/rivek/examples/kana.dat")
+foreach(size IN ITEMS 16 32 48 64 128 256)
+  list(APPEND expected "${DATADIR}/icons/hicolor/${size}x${size}/apps/rivek.png")
+endforeach()
+get_filename_component(source_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+if(EXISTS "${source_dir}/docs/screenshot.png")
+  list(APPEND expected "${DATADIR}/doc/rivek/screenshot.png")
+endif()
+
+set(missing "")
+foreach(path IN LISTS expected)
+  if(NOT EXISTS "${PREFIX}/${path}")
+    list(APPEND missing "${path}")
+  endif()
+endforeach()
+foreach(program IN ITEMS rivek rivek-tool)
+  if(EXISTS "${PREFIX}/${BINDIR}/${program}" AND NOT IS_DIRECTORY "${PREFIX}/${BINDIR}/${program}")
+    file(READ "${PREFIX}/${BINDIR}/${program}" magic LIMIT 4 HEX)
+    if(NOT magic STREQUAL "7f454c46")
+      list(APPEND missing "${BINDIR}/${program} (not an ELF program)")
+    endif()
+  endif()
+endforeach()
+
+# Help > Support Page opens <exe dir>/../share/doc/rivek/guide.html.
+if(NOT EXISTS "${PREFIX}/${BINDIR}/../share/doc/rivek/guide.html")
+  list(APPEND missing "guide.html is not at <exe dir>/../share/doc/rivek/")
+endif()
+
+if(missing)
+  list(JOIN missing "\n  " text)
+  message(FATAL_ERROR "Not installed under ${PREFIX}:\n  ${text}")
+endif()
+message(STATUS "Install layout complete under ${PREFIX}")
