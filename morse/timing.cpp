@@ -1,5 +1,6 @@
 #include "morse/timing.h"
 
+#include <array>
 #include <numeric>
 #include <stdexcept>
 
@@ -33,8 +34,12 @@ void StartTiming(TimingList& list) {
 void BuildTiming(TimingList& list, const CodeTable& table, std::string_view text) {
     // Count first: the list grows once, and a text too long for it is
     // refused before anything changes.
+    std::array<int, 256> elements{};
+    for (std::size_t byte = 0; byte < elements.size(); ++byte) {
+        elements[byte] = PatternLength(table[static_cast<unsigned char>(byte)]);
+    }
     std::int64_t added = 0;
-    for (const char c : text) added += 2 * PatternLength(table[static_cast<unsigned char>(c)]);
+    for (const char c : text) added += 2 * elements[static_cast<unsigned char>(c)];
     if (added > TimingList::kMaxEntries - static_cast<std::int64_t>(list.durations_.size())) {
         throw std::length_error("BuildTiming: the text is too long for one timing list");
     }
@@ -46,8 +51,9 @@ void BuildTiming(TimingList& list, const CodeTable& table, std::string_view text
     // after the last element then widens to the character gap. A byte with
     // no pattern adds nothing, and the list still ends with a character gap.
     for (const char c : text) {
-        std::int32_t code = table[static_cast<unsigned char>(c)];
-        if (PatternLength(code) == 0) continue;
+        const auto byte = static_cast<unsigned char>(c);
+        if (elements[byte] == 0) continue;
+        std::int32_t code = table[byte];
         for (; code != 0; code /= 3) {
             durations.push_back(code % 3 == 1 ? kDot : kDash);
             durations.push_back(kElementGap);
