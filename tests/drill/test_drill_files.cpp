@@ -1,0 +1,375 @@
+#include "drill/drill_files.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fakes/call_log.h"
+#include "fakes/fake_window.h"
+#include "fakes/temp_working_dir.h"
+
+namespace rivek {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CallLog;
+using testing::FakeWindow;
+using testing::TempWorkingDir;
+
+constexpr std::int64_t kFourGiB = 4LL * 1024 * 1024 * 1024;
+
+// What the three spin fields show.
+struct Fields {
+    std::int32_t frequency, speed, groupLength;
+    friend bool operator==(const Fields&, const Fields&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
+        return out << f.frequency << ", " << f.speed << ", " << f.groupLength;
+    }
+};
+
+// Every test gets a fresh working directory and a window whose fields hold
+// the layout's values 800, 100 and 8.
+class DrillFilesTest : public ::testing::Test {
+protected:
+    Fields Shown() const {
+        return {window_.SpinValue(Setting::Frequency), window_.SpinValue(Setting::Speed),
+                window_.SpinValue(Setting::GroupLength)};
+    }
+    std::string PoolText() const {
+        return std::string(pool_.CharPool.begin(), pool_.CharPool.begin() + pool_.PoolLength);
+    }
+    void LoadPool() {
+        CodeTable table;
+        ResetCodeTable(table);
+        LoadCharPool(pool_, table);
+    }
+    // The names in the working directory, sorted.
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // A file of `size` bytes that starts with `head` and is a hole after it.
+    static void WriteSparse(const char* name, std::string_view head, std::int64_t size) {
+        TempWorkingDir::WriteFile(name, head);
+        ASSERT_EQ(::truncate(name, size), 0);
+    }
+
+    TempWorkingDir dir_;
+    CallLog log_;
+    FakeWindow window_{log_};
+    CharPool pool_;
+};
+
+// ---- LoadSettings --------------------------------------------------------
+
+struct SettingsCase {
+    const char* name;
+    std::string bytes;
+    Fields expected{};
+};
+
+class LoadSettingsFromBytes : public DrillFilesTest,
+                              public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(LoadSettingsFromBytes, FillsTheFieldsByTheReadingRules) {
+    TempWorkingDir::WriteFile(kSettingsFileName, GetParam().bytes);
+    LoadSettings(window_);
+    EXPECT_EQ(Shown(), GetParam().expected);
+}
+
+const SettingsCase kSettingsCases[] = {
+    {"AsWritten", "800\r\n100\r\n8\r\n", {800, 100, 8}},
+    {"Empty", "", {100, 30, 1}},
+    {"OnlyTheFirstLine", "1200", {1200, 30, 1}},
+    {"ClampedToTheRanges", "9000\r\n10\r\n0\r\n", {5000, 30, 1}},
+    {"NegativeValues", "-5\r\n-5\r\n-5\r\n", {100, 30, 1}},
+    {"BlanksBeforeAndTextAfter", "  700 Hz\r\n120\r\n5\r\n", {700, 120, 5}},
+    {"BlankLinesPassedOver", "\r\n\r\n700\r\n\r\n \t\r\n120\r\n5\r\n", {700, 120, 5}},
+    {"ControlBytesAreBlanks", std::string("\0\t\x01 700\r\n120\r\n5", 17), {700, 120, 5}},
+    {"SecondValueOnALineIsSkipped", "700 120\r\n5\r\n", {700, 30, 1}},
+    {"LfOnlyLineEndsAreOneLine", "600\n120\n5\n", {600, 30, 1}},
+    {"CrOnlyLineEnds", "600\r120\r5\r", {600, 120, 5}},
+    {"ExtraLfAfterCrLfIsABlank", "600\r\n\n120\r\n\n5", {600, 120, 5}},
+    {"Hexadecimal", "0x3E8\r\n$78\r\nX5\r\n", {1000, 120, 5}},
+    {"HexMinusOneClamps", "$FFFFFFFF\r\n$FFFFFFFF\r\n$FFFFFFFF\r\n", {100, 30, 1}},
+    {"DigitsFollowedByLetters", "800Hz\r\n120\r\n5\r\n", {800, 120, 5}},
+    {"MalformedFirstValueKeepsTheField", "1.5e3\r\n120\r\n5\r\n", {800, 120, 5}},
+    {"OutOfInt32KeepsTheField", "99999999999\r\n-99999999999\r\n5\r\n", {800, 100, 5}},
+    {"KanaBytesDoNotConvert", "\xb1\xb2\r\n120\r\n5\r\n", {800, 120, 5}},
+    {"EndOfTextByteStopsReading", "700\r\n\x1a" "120\r\n5\r\n", {700, 30, 1}},
+    {"EndOfTextByteInsideANumber", "7\x1a" "00\r\n120\r\n5\r\n", {100, 30, 1}},
+    {"ThirtyTwoByteRunConverts", "00000000000000000000000000001200\r\n120\r\n5", {1200, 120, 5}},
+    // A 33-byte run is cut after 32 bytes: 29 zeros and 120; the last 0 goes
+    // with the rest of the line.
+    {"LongerRunIsCutAt32Bytes", "000000000000000000000000000001200\r\n120\r\n5", {120, 120, 5}},
+    {"LastValueWithoutLineEnd", "700\r\n120\r\n5", {700, 120, 5}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadSettingsFromBytes, ::testing::ValuesIn(kSettingsCases),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+TEST_F(DrillFilesTest, SettingsFileMissingChangesNothing) {
+    LoadSettings(window_);
+    EXPECT_EQ(Shown(), (Fields{800, 100, 8}));
+    EXPECT_TRUE(log_.Entries().empty());
+}
+
+TEST_F(DrillFilesTest, SettingsFileThatIsNoRegularFileCountsAsMissing) {
+    const std::function<void()> makers[] = {
+        [] { fs::create_directory(kSettingsFileName); },
+        [] { ASSERT_EQ(::mkfifo(kSettingsFileName, 0644), 0); },  // no writer: must not block
+        [] { fs::create_symlink("nowhere.ini", kSettingsFileName); },
+        [] { fs::create_symlink("/dev/zero", kSettingsFileName); },
+    };
+    for (std::size_t i = 0; i < std::size(makers); ++i) {
+        SCOPED_TRACE("kind " + std::to_string(i));
+        fs::remove_all(kSettingsFileName);
+        makers[i]();
+        LoadSettings(window_);
+        EXPECT_EQ(Shown(), (Fields{800, 100, 8}));
+    }
+}
+
+TEST_F(DrillFilesTest, HugeSettingsFileWithoutLineEndIsReadOnlyAsFarAsTheLimit) {
+    // Gigabytes of NUL after the first value: skipping "the rest of the
+    // line" stops at the read limit instead of walking the whole file.
+    WriteSparse(kSettingsFileName, "700 ", kFourGiB);
+    LoadSettings(window_);
+    EXPECT_EQ(Shown(), (Fields{700, 30, 1}));
+
+    // A value behind the limit is never seen.
+    std::string bytes = "700 " + std::string(kSettingsReadLimit, 'x') + "\r\n120\r\n5\r\n";
+    TempWorkingDir::WriteFile(kSettingsFileName, bytes);
+    LoadSettings(window_);
+    EXPECT_EQ(Shown(), (Fields{700, 30, 1}));
+}
+
+// ---- LoadCharPool --------------------------------------------------------
+
+struct PoolCase {
+    const char* name;
+    std::string bytes;
+    std::string pool;
+};
+
+class LoadCharPoolFromBytes : public DrillFilesTest,
+                              public ::testing::WithParamInterface<PoolCase> {};
+
+TEST_P(LoadCharPoolFromBytes, KeepsTheCodedBytesOfTheFirstLine) {
+    TempWorkingDir::WriteFile(kCharSetFileName, GetParam().bytes);
+    LoadPool();
+    EXPECT_EQ(PoolText(), GetParam().pool);
+}
+
+const PoolCase kPoolCases[] = {
+    {"LowerCaseCountsAsCapitals", "qrs", "QRS"},
+    {"RepeatsStay", "QQQK", "QQQK"},
+    {"UncodedBytesPassedOver", "AAEEIT, 123", "AAEEIT,123"},
+    {"SignsAndKana", "'(),.?\xb1\xb2\xdd", "'(),.?\xb1\xb2\xdd"},
+    {"OnlyTheFirstLine", "ABC\r\nXYZ\r\n", "ABC"},
+    {"CrOnly", "ABC\rXYZ\r", "ABC"},
+    {"LfOnlyIsOneLine", "ABC\nXYZ\n", "ABCXYZ"},
+    {"OnlyBlanksGivesAnEmptyPool", "   \r\nABC", ""},
+    {"OnlyUncodedGivesAnEmptyPool", "/=-+", ""},
+    {"EmptyFile", "", ""},
+    {"EmptyFirstLine", "\r\nABC", ""},
+    {"NulCutsTheLine", std::string("AB\0CD", 5), "AB"},
+    {"EndOfTextByte", "AB\x1a" "CD", "AB"},
+    {"DoubleByteCharacterIsTestedBytewise", "\x82\x60" "E", "E"},  // Ａ: 82 60, neither coded
+    // The second byte of a double-byte character is not upper-cased: 82 61
+    // is Ｂ, and its "a" stays lower case, without a code.
+    {"SecondByteIsNotUpperCased", "\x82" "aE", "E"},
+    // The same with the lead byte as the last byte of a 4096-byte piece.
+    {"SecondByteAcrossAReadPiece", std::string(4094, ' ') + "b\x82" "aE", "BE"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadCharPoolFromBytes, ::testing::ValuesIn(kPoolCases),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+TEST_F(DrillFilesTest, CharSetFileMissingOrNoRegularFileGivesTheLetters) {
+    const std::function<void()> makers[] = {
+        [] {},
+        [] { fs::create_directory(kCharSetFileName); },
+        [] { ASSERT_EQ(::mkfifo(kCharSetFileName, 0644), 0); },
+        [] { fs::create_symlink("nowhere.dat", kCharSetFileName); },
+        [] { fs::create_symlink("/dev/zero", kCharSetFileName); },
+    };
+    for (std::size_t i = 0; i < std::size(makers); ++i) {
+        SCOPED_TRACE("kind " + std::to_string(i));
+        fs::remove_all(kCharSetFileName);
+        makers[i]();
+        pool_.PoolLength = 5;
+        LoadPool();
+        EXPECT_EQ(PoolText(), "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    }
+}
+
+TEST_F(DrillFilesTest, PoolStopsAt2048Entries) {
+    TempWorkingDir::WriteFile(kCharSetFileName, std::string(1000, 'e') + std::string(3000, 'T'));
+    LoadPool();
+    EXPECT_EQ(PoolText(), std::string(1000, 'E') + std::string(1048, 'T'));
+}
+
+TEST_F(DrillFilesTest, HugeCharSetFileWithoutCrIsReadInBoundedTimeAndMemory) {
+    // A full pool ends the reading long before the end of the file.
+    WriteSparse(kCharSetFileName, std::string(2100, 'E'), kFourGiB);
+    LoadPool();
+    EXPECT_EQ(PoolText(), std::string(2048, 'E'));
+
+    // The first NUL ends the line: a file of holes holds an empty line.
+    WriteSparse(kCharSetFileName, "ABC", kFourGiB);
+    LoadPool();
+    EXPECT_EQ(PoolText(), "ABC");
+
+    // Bytes without a code fill nothing; the read limit ends the line.
+    TempWorkingDir::WriteFile(kCharSetFileName,
+                              "AB" + std::string(kCharSetReadLimit, '/') + "CD");
+    LoadPool();
+    EXPECT_EQ(PoolText(), "AB");
+}
+
+// ---- SaveSettings --------------------------------------------------------
+
+constexpr std::string_view kLayoutBytes = "800\r\n100\r\n8\r\n";
+
+TEST_F(DrillFilesTest, SavesTheThirteenBytesAndReadsThemBack) {
+    SaveSettings(window_);
+    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kLayoutBytes);
+
+    FakeWindow other(log_);
+    other.SetSpinValue(Setting::Frequency, 1234);
+    LoadSettings(other);
+    SaveSettings(other);
+    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kLayoutBytes);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
+}
+
+TEST_F(DrillFilesTest, SavesWhatTheFieldsShowUnclamped) {
+    TempWorkingDir::WriteFile(kSettingsFileName, "old content that is longer\r\n");
+    window_.SpinText(Setting::Frequency) = "9999";  // still being edited
+    window_.SpinText(Setting::Speed) = "abc";       // not a number: the minimum
+    window_.SpinText(Setting::GroupLength) = " -7";
+    SaveSettings(window_);
+    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), "9999\r\n30\r\n-7\r\n");
+}
+
+TEST_F(DrillFilesTest, SymbolicLinkStaysALinkAndItsTargetGetsTheContent) {
+    fs::create_directories("real/deeper");
+    TempWorkingDir::WriteFile("real/deeper/settings.ini", "1\r\n2\r\n3\r\n");
+    fs::create_symlink("deeper/settings.ini", "real/hop.ini");  // relative to its own folder
+    fs::create_symlink("real/hop.ini", kSettingsFileName);
+    SaveSettings(window_);
+    EXPECT_TRUE(fs::is_symlink(kSettingsFileName));
+    EXPECT_TRUE(fs::is_symlink("real/hop.ini"));
+    EXPECT_EQ(TempWorkingDir::ReadFile("real/deeper/settings.ini"), kLayoutBytes);
+    EXPECT_EQ(fs::read_symlink(kSettingsFileName), "real/hop.ini");
+    // No temporary file is left, neither here nor beside the target.
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"Rivek.ini", "real"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator("real/deeper"), fs::directory_iterator()), 1);
+}
+
+TEST_F(DrillFilesTest, DanglingLinkGetsItsTargetCreated) {
+    fs::create_directory("real");
+    fs::create_symlink("real/new.ini", kSettingsFileName);
+    SaveSettings(window_);
+    EXPECT_TRUE(fs::is_symlink(kSettingsFileName));
+    EXPECT_EQ(TempWorkingDir::ReadFile("real/new.ini"), kLayoutBytes);
+}
+
+TEST_F(DrillFilesTest, SettingsPathThatIsNoRegularFileIsLeftAlone) {
+    fs::create_directory(kSettingsFileName);
+    SaveSettings(window_);
+    EXPECT_TRUE(fs::is_directory(kSettingsFileName));
+    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
+
+    fs::remove(kSettingsFileName);
+    fs::create_symlink(kSettingsFileName, kSettingsFileName);  // a loop of links
+    SaveSettings(window_);
+    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
+}
+
+TEST_F(DrillFilesTest, KeepsTheOldFilesPermissions) {
+    TempWorkingDir::WriteFile(kSettingsFileName, "1\r\n");
+    fs::permissions(kSettingsFileName, fs::perms(0640));
+    SaveSettings(window_);
+    EXPECT_EQ(fs::status(kSettingsFileName).permissions(), fs::perms(0640));
+}
+
+// Runs `body` in a child process, without root's privileges when the tests
+// run as root (folder permissions do not hold root back). Returns whether
+// the child finished normally.
+bool RunInChild(const std::function<void()>& body, bool unprivileged) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (unprivileged && ::geteuid() == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        }
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// Who the child of RunInChild runs as.
+void GiveToChild(const char* path) {
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path, 65534, 65534), 0);
+    }
+}
+
+TEST_F(DrillFilesTest, ReadOnlySettingsFileIsNotReplaced) {
+    TempWorkingDir::WriteFile(kSettingsFileName, "1\r\n2\r\n3\r\n");
+    fs::permissions(kSettingsFileName, fs::perms(0444));
+    fs::permissions(dir_.Path(), fs::perms(0777));  // the folder would take a new file
+    ASSERT_TRUE(RunInChild([this] { SaveSettings(window_); }, true));
+    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), "1\r\n2\r\n3\r\n");
+    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
+}
+
+TEST_F(DrillFilesTest, UnwritableFolderWithoutSettingsFileGetsNothing) {
+    fs::permissions(dir_.Path(), fs::perms(0555));
+    ASSERT_TRUE(RunInChild([this] { SaveSettings(window_); }, true));
+    EXPECT_TRUE(Listing().empty());
+}
+
+TEST_F(DrillFilesTest, UnwritableFolderWithWritableSettingsFileIsRewrittenInPlace) {
+    TempWorkingDir::WriteFile(kSettingsFileName, "old and longer content\r\n");
+    GiveToChild(kSettingsFileName);
+    fs::permissions(dir_.Path(), fs::perms(0555));
+    ASSERT_TRUE(RunInChild([this] { SaveSettings(window_); }, true));
+    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kLayoutBytes);
+}
+
+TEST_F(DrillFilesTest, FailedWriteLeavesTheOldFileWhole) {
+    // A file size limit of 5 bytes makes the write of 13 bytes fail part way.
+    TempWorkingDir::WriteFile(kSettingsFileName, "1200\r\n150\r\n12\r\n");
+    ASSERT_TRUE(RunInChild(
+        [this] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit limit{5, 5};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            SaveSettings(window_);
+        },
+        false));
+    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), "1200\r\n150\r\n12\r\n");
+    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
+}
+
+}  // namespace
+}  // namespace rivek
