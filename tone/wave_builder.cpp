@@ -146,14 +146,15 @@ void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations, std:
     const std::int64_t samplesPerUnit = ComputeUnitLength(f, speedParis).samplesPerUnit;
     const std::int64_t sampleCount = SampleCount(durations, static_cast<std::int32_t>(samplesPerUnit));
 
-    // Sized once, and zero-filled by resize: the gaps need no further writes.
-    // clear() keeps the capacity, so repeated builds of groups of similar
-    // length allocate nothing.
-    stream.clear();
-    stream.resize(kWaveHeaderBytes + 2 * static_cast<std::size_t>(sampleCount));
-    std::uint8_t* out = stream.data();
-    WriteHeader(out, static_cast<std::uint32_t>(2 * sampleCount));
-    out += kWaveHeaderBytes;
+    // Sized once, keeping the stream's memory from the last build, so that
+    // trial after trial allocates nothing. resize() zero-fills only what it
+    // adds beyond the old size; below that the old image still stands and
+    // its gaps are cleared explicitly. Each byte is thus written once.
+    const std::size_t imageBytes = kWaveHeaderBytes + 2 * static_cast<std::size_t>(sampleCount);
+    const std::size_t zeroFrom = std::min(stream.size(), imageBytes);
+    stream.resize(imageBytes);
+    std::uint8_t* const image = stream.data();
+    WriteHeader(image, static_cast<std::uint32_t>(2 * sampleCount));
 
     // Every tone restarts at v(1), so all tones of one length are the same
     // samples: a dash is computed once per build, and a dot is its first
@@ -162,14 +163,18 @@ void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations, std:
     const std::int64_t dashSamples = static_cast<std::int64_t>(kLongestCommonTone) * samplesPerUnit;
     WriteTone(dash.data(), 1, dashSamples, f);
 
+    std::size_t at = kWaveHeaderBytes;
     for (std::size_t i = 0; i < durations.size(); ++i) {
         const std::int64_t samples = durations[i] * samplesPerUnit;
+        const auto bytes = static_cast<std::size_t>(2 * samples);
         if (i % 2 == 1) {
             const std::int64_t copied = std::min(samples, dashSamples);
-            std::memcpy(out, dash.data(), static_cast<std::size_t>(2 * copied));
-            if (samples > copied) WriteTone(out + 2 * copied, copied + 1, samples - copied, f);
+            std::memcpy(image + at, dash.data(), static_cast<std::size_t>(2 * copied));
+            if (samples > copied) WriteTone(image + at + 2 * copied, copied + 1, samples - copied, f);
+        } else if (at < zeroFrom) {
+            std::memset(image + at, 0, std::min(bytes, zeroFrom - at));
         }
-        out += 2 * samples;
+        at += bytes;
     }
 }
 

@@ -189,13 +189,23 @@ TEST(WaveBuilder, ImagesMatchTheSlowReference) {
 // The stream keeps its memory between builds: a short image after a long
 // one must not carry any of the long one's samples.
 TEST(WaveBuilder, RebuildingIntoTheSameStreamLeavesNothingBehind) {
+    struct Step {
+        const char* text;
+        std::int32_t frequencyHz;
+        std::int32_t speedParis;
+    };
+    const Step steps[] = {
+        {"000000000000000", 103, 30},  // the largest image
+        {"E", 800, 100},               // much shorter: all of it over old samples
+        {"TTTTTTTTTT", 5000, 300},     // longer again: partly over the old E, partly new
+        {"EEEEE", 5000, 300},          // silence where the last image had tones
+    };
     WaveStream stream;
-    BuildWave(stream, Timing("000000000000000"), 103, 30);
-    BuildWave(stream, Timing("E"), 800, 100);
-    EXPECT_EQ(stream, Build(Timing("E"), 800, 100));
-    BuildWave(stream, Timing("TTTTTTTTTT"), 5000, 300);  // tones where the last image had silence
-    BuildWave(stream, Timing("EEEEE"), 5000, 300);
-    EXPECT_EQ(stream, Build(Timing("EEEEE"), 5000, 300));
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.text);
+        BuildWave(stream, Timing(step.text), step.frequencyHz, step.speedParis);
+        EXPECT_EQ(stream, Build(Timing(step.text), step.frequencyHz, step.speedParis));
+    }
 }
 
 TEST(WaveBuilder, ListsThatCannotMakeAnImageLeaveTheStreamAsItWas) {
