@@ -1,6 +1,18 @@
-// Placeholder until the window exists.
-#include <cstdio>
-int main() {
-    std::puts("rivek: the window is not built yet; would start build/bin/rivek");
-    return 0;
+// Rivek's entry: wires the sound service, the main window and the trial
+// controller, then runs the event loop until the window has closed.
+#include <QApplication>
+
+#include "drill/trial_controller.h"
+#include "platform/sound/qt_sound_service.h"
+#include "window/form1.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+
+    rivek::QtSoundService sound;
+    rivek::TForm1 form1;
+    rivek::TrialController controller(form1, sound);
+    form1.Attach(controller);  // FormCreate runs here, before the window shows
+    form1.show();
+    return application.exec();
 }

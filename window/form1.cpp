@@ -1,0 +1,349 @@
+#include "window/form1.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFrame>
+#include <QList>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <exception>
+#include <new>
+#include <optional>
+
+#include "drill/trial_controller.h"
+#include "platform/shift_jis.h"
+#include "window/answer_field.h"
+#include "window/result_box.h"
+#include "window/spin_field.h"
+#include "window/static_text.h"
+#include "window/window_fonts.h"
+
+#ifndef RIVEK_VERSION
+#error "RIVEK_VERSION must be defined by the build"
+#endif
+
+namespace rivek {
+namespace {
+
+// Where the window's frame goes on the desktop [pixels].
+constexpr int kFrameLeft = 248;
+constexpr int kFrameTop = 110;
+
+// Font heights [pixels].
+constexpr int kWindowFontHeight = 12;
+constexpr int kAnswerFontHeight = 13;
+constexpr int kResultFontHeight = 16;
+constexpr int kScoreFontHeight = 16;
+
+// Shown when the sound image can't grow for lack of memory.
+const char kOutOfMemoryMessage[] = "メモリストリームの拡大中にメモリが足りなくなりました";
+
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, int left, int top, int width, int height) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QString FromCp932(std::string_view text) { return QString::fromUtf8(Cp932ToUtf8(text)); }
+
+// Appends code points [first, last) of `ucs4` in code page 932, a "?" for
+// each one that has no code page 932 form. Halving a failed run finds the
+// few bad characters of a long text in few conversions.
+void AppendCp932(const QList<uint>& ucs4, qsizetype first, qsizetype last, std::string& out) {
+    if (first >= last) return;
+    const QString part = QString::fromUcs4(
+        reinterpret_cast<const char32_t*>(ucs4.constData() + first), last - first);
+    if (const std::optional<std::string> bytes = Utf8ToCp932(part.toUtf8().toStdString())) {
+        out += *bytes;
+        return;
+    }
+    if (last - first == 1) {
+        out += '?';
+        return;
+    }
+    const qsizetype middle = first + (last - first) / 2;
+    AppendCp932(ucs4, first, middle, out);
+    AppendCp932(ucs4, middle, last, out);
+}
+
+std::string ToCp932(const QString& text) {
+    std::string out;
+    const QList<uint> ucs4 = text.toUcs4();
+    AppendCp932(ucs4, 0, ucs4.size(), out);
+    return out;
+}
+
+QFrame* SunkenLine(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+StaticText* ScoreText(QWidget* parent, const QString& text) {
+    auto* label = new StaticText(parent);
+    label->setFont(WindowFont(kScoreFontHeight, true));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    label->setText(text);
+    return label;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Rivek"));
+    // A sizeable frame with the system menu, minimize and close, no maximize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(WindowFont(kWindowFontHeight));
+
+    CreateMenu();
+    CreateControls();
+    PlaceWindow();
+
+    Edit1->setFocus();
+    Edit1->selectAll();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateControls() {
+    // The client area holds the controls at fixed places: no layout, so a
+    // resized window leaves them where they are.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    QPalette palette = client->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+    client->setPalette(palette);
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+
+    // In the order of creation: a later control lies on top of an earlier one.
+    Bevel1 = Place(SunkenLine(client), "Bevel1", -8, 0, 425, 2);
+    Bevel2 = Place(SunkenLine(client), "Bevel2", 0, 136, 417, 2);
+
+    Panel1 = Place(new QFrame(client), "Panel1", 8, 144, 169, 81);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+
+    Button1 = Place(new QPushButton(QStringLiteral("Reset"), client), "Button1", 264, 24, 97, 25);
+    // As on a dialog, Enter on the focused button presses it.
+    Button1->setAutoDefault(true);
+
+    SpinEdit1 = Place(new SpinField(RangeOf(Setting::Frequency), client), "SpinEdit1", 128, 24, 57, 21);
+    SpinEdit2 = Place(new SpinField(RangeOf(Setting::Speed), client), "SpinEdit2", 128, 64, 57, 21);
+
+    StaticText1 = Place(new StaticText(client), "StaticText1", 32, 30, 82, 16);
+    StaticText1->SetText(QStringLiteral("Frequency [Hz]"));
+    StaticText2 = Place(new StaticText(client), "StaticText2", 32, 70, 80, 16);
+    StaticText2->SetText(QStringLiteral("Speed [PARIS]"));
+
+    CheckBox1 = Place(new QCheckBox(QStringLiteral("数字略体"), client), "CheckBox1", 272, 72, 73, 17);
+    CheckBox1->setChecked(false);
+
+    StaticText3 = Place(new StaticText(client), "StaticText3", 32, 110, 60, 16);
+    StaticText3->SetText(QStringLiteral("Characters"));
+
+    SpinEdit3 = Place(new SpinField(RangeOf(Setting::GroupLength), client), "SpinEdit3", 128, 104, 57, 21);
+
+    Edit1 = Place(new AnswerField(client), "Edit1", 232, 200, 185, 21);
+    Edit1->setFont(WindowFont(kAnswerFontHeight, true));
+    Edit1->setText(QStringLiteral("　Enter で開始"));  // begins with U+3000
+
+    RichEdit1 = Place(new ResultBox(client), "RichEdit1", 232, 152, 185, 44);
+    RichEdit1->setFont(WindowFont(kResultFontHeight));
+    // Two lines of 16-pixel text fill the 44-pixel box: the document keeps
+    // only a small margin, and there is no room for scroll bars.
+    RichEdit1->document()->setDocumentMargin(2);
+    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    StaticText4 = Place(ScoreText(client, QStringLiteral("誤字：0")), "StaticText4", 80, 152, 57, 20);
+    StaticText5 = Place(ScoreText(client, QStringLiteral("脱字：0")), "StaticText5", 80, 176, 57, 20);
+    StaticText6 = Place(ScoreText(client, QStringLiteral("減点：0")), "StaticText6", 80, 200, 57, 20);
+    StaticText7 = Place(ScoreText(client, QStringLiteral("No.1")), "StaticText7", 16, 151, 38, 20);
+    for (StaticText* label : {StaticText4, StaticText5, StaticText6, StaticText7}) {
+        label->SetText(label->text());
+    }
+
+    StaticText8 = Place(new StaticText(client), "StaticText8", 200, 160, 28, 16);
+    StaticText8->SetText(QStringLiteral("正解"));
+    StaticText9 = Place(new StaticText(client), "StaticText9", 200, 176, 28, 16);
+    StaticText9->SetText(QStringLiteral("添削"));
+    StaticText10 = Place(new StaticText(client), "StaticText10", 200, 204, 28, 16);
+    StaticText10->SetText(QStringLiteral("入力"));
+
+    // The tab stops; the labels, the panel and the lines are none.
+    for (QWidget* widget : std::initializer_list<QWidget*>{Bevel1, Bevel2, Panel1}) {
+        widget->setFocusPolicy(Qt::NoFocus);
+    }
+    setTabOrder(Edit1, SpinEdit1);
+    setTabOrder(SpinEdit1, SpinEdit2);
+    setTabOrder(SpinEdit2, SpinEdit3);
+    setTabOrder(SpinEdit3, Button1);
+    setTabOrder(Button1, CheckBox1);
+    setTabOrder(CheckBox1, RichEdit1);
+}
+
+void TForm1::CreateMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    // The menu stays in the window, so the client area is the same on
+    // every desktop.
+    bar->setNativeMenuBar(false);
+
+    // Access keys only (the letter after "&"); no shortcut keys.
+    F1 = bar->addMenu(QStringLiteral("File (&F)"));
+    F1->setObjectName(QStringLiteral("F1"));
+    Exit1 = F1->addAction(QStringLiteral("Exit (&X)"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
+
+    Help1 = bar->addMenu(QStringLiteral("Help (&H)"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    S1 = Help1->addAction(QStringLiteral("Support Page (&S)"));
+    S1->setObjectName(QStringLiteral("S1"));
+    connect(S1, &QAction::triggered, this, &TForm1::S1Click);
+    About1 = Help1->addAction(QStringLiteral("About (&A)"));
+    About1->setObjectName(QStringLiteral("About1"));
+    connect(About1, &QAction::triggered, this, &TForm1::About1Click);
+}
+
+void TForm1::PlaceWindow() {
+    resize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+    // At its place where the desktop has room for it, otherwise moved in
+    // just far enough to lie on the desktop.
+    QPoint topLeft(kFrameLeft, kFrameTop);
+    if (const QScreen* desktop = screen()) {
+        const QRect available = desktop->availableGeometry();
+        topLeft.setX(std::max(available.left(), std::min(topLeft.x(), available.right() + 1 - width())));
+        topLeft.setY(std::max(available.top(), std::min(topLeft.y(), available.bottom() + 1 - height())));
+    }
+    move(topLeft);
+}
+
+void TForm1::Attach(TrialController& controller) {
+    controller_ = &controller;
+    Edit1->SetKeyPressHandler([this](char& key) {
+        Guarded([&] { controller_->Edit1Keypress(key); });
+    });
+    connect(Button1, &QPushButton::clicked, this, [this] {
+        Guarded([this] { controller_->Button1Click(); });
+    });
+    // Any change of state, by mouse, keyboard or program.
+    connect(CheckBox1, &QCheckBox::toggled, this, [this] {
+        Guarded([this] { controller_->CheckBox1Click(); });
+    });
+    Guarded([this] { controller_->FormCreate(); });
+}
+
+template <typename Operation>
+void TForm1::Guarded(Operation&& operation) {
+    QString message;
+    try {
+        operation();
+        return;
+    } catch (const std::bad_alloc&) {
+        message = QString::fromUtf8(kOutOfMemoryMessage);
+    } catch (const std::exception& error) {
+        message = FromCp932(error.what());
+    } catch (...) {
+        message = QStringLiteral("Unknown error");
+    }
+    QMessageBox::critical(this, windowTitle(), message);
+}
+
+QUrl TForm1::SupportPageAddress() {
+    return QUrl::fromLocalFile(QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                               QStringLiteral("/../share/doc/rivek/guide.html")));
+}
+
+QString TForm1::AboutText() {
+    return QStringLiteral("Rivek " RIVEK_VERSION " — a Morse code copy trainer, "
+                          "written by the Rivek developers") +
+           QStringLiteral("\n\n") + SupportPageAddress().toString();
+}
+
+void TForm1::Exit1Click() { close(); }
+
+void TForm1::S1Click() { QDesktopServices::openUrl(SupportPageAddress()); }
+
+void TForm1::About1Click() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("情報"), AboutText(), QMessageBox::Ok,
+                    this);
+    box.setObjectName(QStringLiteral("AboutBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    // The close always goes ahead; the settings are saved once.
+    if (controller_ && !closed_) {
+        closed_ = true;
+        Guarded([this] { controller_->FormClose(); });
+    }
+    event->accept();
+}
+
+SpinField* TForm1::Spin(Setting setting) const {
+    switch (setting) {
+    case Setting::Frequency: return SpinEdit1;
+    case Setting::Speed: return SpinEdit2;
+    case Setting::GroupLength: return SpinEdit3;
+    }
+    return SpinEdit1;
+}
+
+StaticText* TForm1::Label(ScoreLabel label) const {
+    switch (label) {
+    case ScoreLabel::Wrong: return StaticText4;
+    case ScoreLabel::Missing: return StaticText5;
+    case ScoreLabel::Penalty: return StaticText6;
+    case ScoreLabel::TrialNo: return StaticText7;
+    }
+    return StaticText4;
+}
+
+std::int32_t TForm1::SpinValue(Setting setting) const { return Spin(setting)->Value(); }
+
+void TForm1::SetSpinValue(Setting setting, std::int32_t value) { Spin(setting)->SetValue(value); }
+
+void TForm1::Clear() { RichEdit1->Clear(); }
+
+void TForm1::AppendBold(std::string_view text, Rgb colour) { RichEdit1->AppendBold(text, colour); }
+
+void TForm1::SetLabelText(ScoreLabel label, std::string_view text) {
+    Label(label)->SetText(FromCp932(text));
+}
+
+std::string TForm1::AnswerText() const { return ToCp932(Edit1->text()); }
+
+void TForm1::SetAnswerText(std::string_view text) { Edit1->setText(FromCp932(text)); }
+
+void TForm1::FocusAnswer() {
+    Edit1->setFocus();
+    Edit1->selectAll();
+}
+
+void TForm1::RepaintNow() { repaint(); }
+
+bool TForm1::NumeralsAbbreviated() const { return CheckBox1->isChecked(); }
+
+}  // namespace rivek
