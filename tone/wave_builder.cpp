@@ -120,8 +120,8 @@ std::int64_t SampleCount(std::span<const std::int16_t> durations, std::int32_t s
         if (length < 0) throw std::invalid_argument("BuildWave: a negative length in the timing list");
         units += length;
     }
-    // units <= 32767 * 2^63 / 2^15 cannot overflow for any span that fits in
-    // memory; compare before multiplying all the same.
+    // A span in memory has fewer than 2^47 entries of at most 2^15 units, so
+    // the sum cannot overflow; the product is checked before it is formed.
     if (units > kMaxWaveSamples / samplesPerUnit) {
         throw std::length_error("BuildWave: the timing list is too long for one WAV image");
     }
