@@ -46,14 +46,14 @@ constexpr ChartEntry kLatinChart[] = {
 // Kana code (Wabun) on the half-width katakana of code page 932, laid out as
 // the kana table: one row per consonant, columns a i u e o.
 constexpr ChartEntry kKanaChart[] = {
-    //            a                        i                        u                        e                        o
-    /* ｱ行 */ {0xB1 /* ｱ */, Pattern("--.--")}, {0xB2 /* ｲ */, Pattern(".-")},   {0xB3 /* ｳ */, Pattern("..-")},  {0xB4 /* ｴ */, Pattern("-.---")}, {0xB5 /* ｵ */, Pattern(".-...")},
-    /* ｶ行 */ {0xB6 /* ｶ */, Pattern(".-..")},  {0xB7 /* ｷ */, Pattern("-.-..")}, {0xB8 /* ｸ */, Pattern("...-")}, {0xB9 /* ｹ */, Pattern("-.--")},  {0xBA /* ｺ */, Pattern("----")},
+    //        a                                 i                                 u                                 e                                 o
+    /* ｱ行 */ {0xB1 /* ｱ */, Pattern("--.--")}, {0xB2 /* ｲ */, Pattern(".-")},    {0xB3 /* ｳ */, Pattern("..-")},   {0xB4 /* ｴ */, Pattern("-.---")}, {0xB5 /* ｵ */, Pattern(".-...")},
+    /* ｶ行 */ {0xB6 /* ｶ */, Pattern(".-..")},  {0xB7 /* ｷ */, Pattern("-.-..")}, {0xB8 /* ｸ */, Pattern("...-")},  {0xB9 /* ｹ */, Pattern("-.--")},  {0xBA /* ｺ */, Pattern("----")},
     /* ｻ行 */ {0xBB /* ｻ */, Pattern("-.-.-")}, {0xBC /* ｼ */, Pattern("--.-.")}, {0xBD /* ｽ */, Pattern("---.-")}, {0xBE /* ｾ */, Pattern(".---.")}, {0xBF /* ｿ */, Pattern("---.")},
-    /* ﾀ行 */ {0xC0 /* ﾀ */, Pattern("-.")},    {0xC1 /* ﾁ */, Pattern("..-.")},  {0xC2 /* ﾂ */, Pattern(".--.")}, {0xC3 /* ﾃ */, Pattern(".-.--")}, {0xC4 /* ﾄ */, Pattern("..-..")},
-    /* ﾅ行 */ {0xC5 /* ﾅ */, Pattern(".-.")},   {0xC6 /* ﾆ */, Pattern("-.-.")},  {0xC7 /* ﾇ */, Pattern("....")}, {0xC8 /* ﾈ */, Pattern("--.-")},  {0xC9 /* ﾉ */, Pattern("..--")},
-    /* ﾊ行 */ {0xCA /* ﾊ */, Pattern("-...")},  {0xCB /* ﾋ */, Pattern("--..-")}, {0xCC /* ﾌ */, Pattern("--..")}, {0xCD /* ﾍ */, Pattern(".")},     {0xCE /* ﾎ */, Pattern("-..")},
-    /* ﾏ行 */ {0xCF /* ﾏ */, Pattern("-..-")},  {0xD0 /* ﾐ */, Pattern("..-.-")}, {0xD1 /* ﾑ */, Pattern("-")},    {0xD2 /* ﾒ */, Pattern("-...-")}, {0xD3 /* ﾓ */, Pattern("-..-.")},
+    /* ﾀ行 */ {0xC0 /* ﾀ */, Pattern("-.")},    {0xC1 /* ﾁ */, Pattern("..-.")},  {0xC2 /* ﾂ */, Pattern(".--.")},  {0xC3 /* ﾃ */, Pattern(".-.--")}, {0xC4 /* ﾄ */, Pattern("..-..")},
+    /* ﾅ行 */ {0xC5 /* ﾅ */, Pattern(".-.")},   {0xC6 /* ﾆ */, Pattern("-.-.")},  {0xC7 /* ﾇ */, Pattern("....")},  {0xC8 /* ﾈ */, Pattern("--.-")},  {0xC9 /* ﾉ */, Pattern("..--")},
+    /* ﾊ行 */ {0xCA /* ﾊ */, Pattern("-...")},  {0xCB /* ﾋ */, Pattern("--..-")}, {0xCC /* ﾌ */, Pattern("--..")},  {0xCD /* ﾍ */, Pattern(".")},     {0xCE /* ﾎ */, Pattern("-..")},
+    /* ﾏ行 */ {0xCF /* ﾏ */, Pattern("-..-")},  {0xD0 /* ﾐ */, Pattern("..-.-")}, {0xD1 /* ﾑ */, Pattern("-")},     {0xD2 /* ﾒ */, Pattern("-...-")}, {0xD3 /* ﾓ */, Pattern("-..-.")},
     /* ﾔ行 */ {0xD4 /* ﾔ */, Pattern(".--")},                                     {0xD5 /* ﾕ */, Pattern("-..--")},                                   {0xD6 /* ﾖ */, Pattern("--")},
     /* ﾗ行 */ {0xD7 /* ﾗ */, Pattern("...")},   {0xD8 /* ﾘ */, Pattern("--.")},   {0xD9 /* ﾙ */, Pattern("-.--.")}, {0xDA /* ﾚ */, Pattern("---")},   {0xDB /* ﾛ */, Pattern(".-.-")},
     /* ﾜ行 */ {0xDC /* ﾜ */, Pattern("-.-")},   {0xA8 /* ｨ */, Pattern(".-..-")},                                   {0xAA /* ｪ */, Pattern(".--..")}, {0xA6 /* ｦ */, Pattern(".---")},
