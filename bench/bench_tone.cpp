@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,14 +72,21 @@ void BM_BuildWaveParis(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildWaveParis);
 
-// Keeps each benchmark's time per iteration for the closing ratio.
+// Keeps each benchmark's real time per iteration for the closing ratio.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
+        // With --benchmark_repetitions the median, reported after the
+        // repetitions, takes the place of the single runs.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                nanoseconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.error_occurred) continue;
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                medians_.insert(name);
+                nanoseconds_[name] = run.GetAdjustedRealTime();
+            } else if (run.run_type == Run::RT_Iteration && !medians_.contains(name)) {
+                nanoseconds_[name] = run.GetAdjustedRealTime();
             }
         }
     }
@@ -89,6 +97,7 @@ public:
 
 private:
     std::map<std::string, double> nanoseconds_;
+    std::set<std::string> medians_;
 };
 
 }  // namespace
