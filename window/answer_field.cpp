@@ -55,9 +55,17 @@ void AnswerField::keyPressEvent(QKeyEvent* event) {
 
 void AnswerField::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    // A click places the caret where it lands; every other way in selects
-    // the whole text, so that typing replaces it.
-    if (event->reason() != Qt::MouseFocusReason) selectAll();
+    // Coming in from another control (Tab, a shortcut, the program) selects
+    // the whole text, so that typing replaces it. A click places the caret
+    // where it lands, and coming back from a menu or another window finds
+    // the answer as it was left.
+    switch (event->reason()) {
+    case Qt::MouseFocusReason:
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+    case Qt::ActiveWindowFocusReason: break;
+    default: selectAll(); break;
+    }
 }
 
 }  // namespace rivek

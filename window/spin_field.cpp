@@ -117,6 +117,14 @@ void SpinField::keyPressEvent(QKeyEvent* event) {
 
 void SpinField::focusOutEvent(QFocusEvent* event) {
     QAbstractSpinBox::focusOutEvent(event);
+    // Only leaving for another control counts: an opened menu or another
+    // window takes the focus only for a while.
+    switch (event->reason()) {
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+    case Qt::ActiveWindowFocusReason: return;
+    default: break;
+    }
     // A number outside the range becomes the nearer bound; a text that is
     // not a number stays as the user left it.
     if (const std::optional<std::int32_t> value = ReadSpinText(text())) {

@@ -740,6 +740,36 @@ TEST_F(WindowTest, AboutShowsNameVersionAuthorshipAndTheGuidesAddress) {
     EXPECT_TRUE(form_->isVisible());
 }
 
+TEST_F(WindowTest, MenusAndTheAboutBoxLeaveTheFieldsAsTheyWere) {
+    Open();
+    struct Case {
+        const char* field;
+        QString typed;
+    };
+    const Case cases[] = {{"SpinEdit3", "9999"}, {"Edit1", "ABC"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        QWidget* field = Find<QWidget>(c.field);
+        TypeOver(field, c.typed);
+        SeenBox seen;
+        CloseNextMessageBox(seen);
+        QTest::keyClick(form_.get(), Qt::Key_H, Qt::AltModifier);
+        QTest::keyClick(Find<QMenu>("Help1"), Qt::Key_A);
+        ASSERT_TRUE(seen.seen);
+        // The desktop gives the window back its activation.
+        form_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+        EXPECT_EQ(Focused(), field);
+        // The text stands, unselected: the next key adds to it.
+        QTest::keyClicks(field, "1");
+        const QString expected = c.typed + "1";
+        EXPECT_EQ(field->findChild<QLineEdit*>() ? field->findChild<QLineEdit*>()->text()
+                                                 : qobject_cast<QLineEdit*>(field)->text(),
+                  expected);
+    }
+    EXPECT_EQ(sound_.plays, 0);
+}
+
 // Receives the addresses handed to the desktop.
 class UrlCatcher : public QObject {
     Q_OBJECT
