@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
+#include <QIcon>
 #include <QList>
 #include <QMenu>
 #include <QMenuBar>
@@ -108,6 +109,8 @@ StaticText* ScoreText(QWidget* parent, const QString& text) {
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Rivek"));
+    // The icon that the installation puts into the desktop's icon theme.
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("rivek")));
     // A sizeable frame with the system menu, minimize and close, no maximize.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
