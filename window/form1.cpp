@@ -92,7 +92,7 @@ QFrame* SunkenLine(QWidget* parent) {
     return line;
 }
 
-StaticText* ScoreText(QWidget* parent, const QString& text) {
+StaticText* ScoreText(QWidget* parent) {
     auto* label = new StaticText(parent);
     label->setFont(WindowFont(kScoreFontHeight, true));
     QPalette palette = label->palette();
@@ -100,7 +100,6 @@ StaticText* ScoreText(QWidget* parent, const QString& text) {
     palette.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(palette);
     label->setAutoFillBackground(true);
-    label->setText(text);
     return label;
 }
 
@@ -178,13 +177,14 @@ void TForm1::CreateControls() {
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    StaticText4 = Place(ScoreText(client, QStringLiteral("誤字：0")), "StaticText4", 80, 152, 57, 20);
-    StaticText5 = Place(ScoreText(client, QStringLiteral("脱字：0")), "StaticText5", 80, 176, 57, 20);
-    StaticText6 = Place(ScoreText(client, QStringLiteral("減点：0")), "StaticText6", 80, 200, 57, 20);
-    StaticText7 = Place(ScoreText(client, QStringLiteral("No.1")), "StaticText7", 16, 151, 38, 20);
-    for (StaticText* label : {StaticText4, StaticText5, StaticText6, StaticText7}) {
-        label->SetText(label->text());
-    }
+    StaticText4 = Place(ScoreText(client), "StaticText4", 80, 152, 57, 20);
+    StaticText4->SetText(QStringLiteral("誤字：0"));
+    StaticText5 = Place(ScoreText(client), "StaticText5", 80, 176, 57, 20);
+    StaticText5->SetText(QStringLiteral("脱字：0"));
+    StaticText6 = Place(ScoreText(client), "StaticText6", 80, 200, 57, 20);
+    StaticText6->SetText(QStringLiteral("減点：0"));
+    StaticText7 = Place(ScoreText(client), "StaticText7", 16, 151, 38, 20);
+    StaticText7->SetText(QStringLiteral("No.1"));
 
     StaticText8 = Place(new StaticText(client), "StaticText8", 200, 160, 28, 16);
     StaticText8->SetText(QStringLiteral("正解"));
