@@ -82,6 +82,8 @@ struct SettingsCase {
     Fields expected{};
 };
 
+void PrintTo(const SettingsCase& c, std::ostream* out) { *out << c.name; }
+
 class LoadSettingsFromBytes : public DrillFilesTest,
                               public ::testing::WithParamInterface<SettingsCase> {};
 
@@ -165,6 +167,8 @@ struct PoolCase {
     std::string bytes;
     std::string pool;
 };
+
+void PrintTo(const PoolCase& c, std::ostream* out) { *out << c.name; }
 
 class LoadCharPoolFromBytes : public DrillFilesTest,
                               public ::testing::WithParamInterface<PoolCase> {};
