@@ -1,46 +1,21 @@
 // rivek-tool check, run as a program: the JSON of a few trials, the plain
 // text when stdout is not a terminal, and the usage errors.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tool_runner.h"
+
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-};
-
-std::string ShellQuoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (const char c : arg) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    return quoted + "'";
-}
+using rivek::testing::ToolResult;
 
 // Runs rivek-tool check with the arguments; stdout is a pipe, stderr is
 // dropped.
-ToolRun RunCheck(const std::vector<std::string>& args) {
-    std::string command = ShellQuoted(RIVEK_TOOL_PATH) + " check";
-    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-    command += " 2>/dev/null";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    const int status = pclose(pipe);
-    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    return run;
+ToolResult RunCheck(std::vector<std::string> args) {
+    args.insert(args.begin(), "check");
+    return rivek::testing::RunCommand(rivek::testing::ToolCommandLine(args));
 }
 
 TEST(ToolCheckTest, JsonHoldsNodesSegmentsAndCounts) {
@@ -83,20 +58,20 @@ TEST(ToolCheckTest, JsonHoldsNodesSegmentsAndCounts) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const ToolRun run = RunCheck(c.args);
+        const ToolResult run = RunCheck(c.args);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.out, c.json + "\n");
     }
 }
 
 TEST(ToolCheckTest, PlainOutputWhenNotATerminal) {
-    const ToolRun run = RunCheck({"ABE", "abX"});
+    const ToolResult run = RunCheck({"ABE", "abX"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, " ABE\n ABX\nwrong 1, missing 0, penalty 3\n");
 
     // Code page 932 comes back as UTF-8; a control byte of a hex answer is
     // shown as U+FFFD rather than sent to the terminal.
-    const ToolRun kana = RunCheck({"--hex", "31", "c71b"});
+    const ToolResult kana = RunCheck({"--hex", "31", "c71b"});
     EXPECT_EQ(kana.exitCode, 0);
     EXPECT_EQ(kana.out, " 1\n 1\xEF\xBF\xBD\nwrong 1, missing 0, penalty 3\n");
 }
@@ -113,11 +88,11 @@ TEST(ToolCheckTest, UsageErrorsExitWithTwo) {
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(testing::Message() << args.size() << " arguments");
-        const ToolRun run = RunCheck(args);
+        const ToolResult run = RunCheck(args);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.out, "");
     }
-    const ToolRun help = RunCheck({"--help"});
+    const ToolResult help = RunCheck({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("rivek-tool check"), std::string::npos);
 }

@@ -17,49 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "tool_runner.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& arg) {
-    std::string quoted = "'";
-    for (const char c : arg) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted.push_back(c);
-        }
-    }
-    return quoted + "'";
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs a shell command line; stdout comes through a pipe, stderr through a
-// file in `scratch`.
-ToolResult RunCommand(const std::string& commandLine, const fs::path& scratch) {
-    const fs::path errPath = scratch / "stderr.txt";
-    const std::string command = commandLine + " 2>" + Quoted(errPath.string());
-    ToolResult run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
-    const int status = pclose(pipe);
-    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    run.err = ReadFile(errPath);
-    return run;
-}
+using rivek::testing::ReadFile;
+using rivek::testing::ShellQuoted;
+using rivek::testing::ToolResult;
 
 bool HaveProgram(const char* name) {
     return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
@@ -79,12 +45,12 @@ protected:
     }
 
     ToolResult Tool(const std::vector<std::string>& args) const {
-        std::string line = Quoted(RIVEK_TOOL_PATH);
-        for (const std::string& arg : args) line += " " + Quoted(arg);
-        return RunCommand(line, dir_);
+        return rivek::testing::RunCommand(rivek::testing::ToolCommandLine(args), dir_ / "stderr.txt");
     }
 
-    ToolResult Shell(const std::string& line) const { return RunCommand(line, dir_); }
+    ToolResult Shell(const std::string& line) const {
+        return rivek::testing::RunCommand(line, dir_ / "stderr.txt");
+    }
 
     fs::path dir_;
 };
@@ -216,7 +182,7 @@ TEST_F(ToolTimingWaveTest, SoxReadsFormatLengthAndSamples) {
         args.push_back(file.string());
         ASSERT_EQ(Tool(args).exitCode, 0);
 
-        const std::string quoted = Quoted(file.string());
+        const std::string quoted = ShellQuoted(file.string());
         EXPECT_EQ(Shell("soxi -r " + quoted).out, "11025\n");
         EXPECT_EQ(Shell("soxi -c " + quoted).out, "1\n");
         EXPECT_EQ(Shell("soxi -b " + quoted).out, "16\n");
@@ -224,7 +190,7 @@ TEST_F(ToolTimingWaveTest, SoxReadsFormatLengthAndSamples) {
         EXPECT_EQ(Shell("soxi -s " + quoted).out, c.samples + "\n");
 
         const fs::path raw = dir_ / "samples.raw";
-        ASSERT_EQ(Shell("sox " + quoted + " -t raw -e signed-integer -b 16 -L " + Quoted(raw.string())).exitCode, 0);
+        ASSERT_EQ(Shell("sox " + quoted + " -t raw -e signed-integer -b 16 -L " + ShellQuoted(raw.string())).exitCode, 0);
         EXPECT_TRUE(ReadFile(raw) == ReadFile(file).substr(44)) << "sox decodes other samples";
     }
 }
@@ -259,7 +225,7 @@ TEST_F(ToolTimingWaveTest, Morse2asciiDecodesLettersAndDigits) {
         args.push_back(c.text);
         args.push_back(file.string());
         ASSERT_EQ(Tool(args).exitCode, 0);
-        const ToolResult decoder = Shell("morse2ascii " + Quoted(file.string()));
+        const ToolResult decoder = Shell("morse2ascii " + ShellQuoted(file.string()));
         EXPECT_EQ(Decoded(decoder.out), c.decoded) << decoder.out;
     }
 }
