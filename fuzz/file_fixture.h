@@ -11,10 +11,18 @@
 
 namespace rivek::fuzz {
 
+// Paths libFuzzer is given must be absolute (scripts/fuzz sees to that):
+// the directory changes before the seeds are read.
 inline void EnterScratchDirectory() {
+    static char directory[] = "/tmp/rivek-fuzz-XXXXXX";
     static const bool entered = [] {
-        char pattern[] = "/tmp/rivek-fuzz-XXXXXX";
-        if (mkdtemp(pattern) == nullptr || chdir(pattern) != 0) std::abort();
+        if (mkdtemp(directory) == nullptr || chdir(directory) != 0) std::abort();
+        // Leave nothing behind after a clean end of the run.
+        std::atexit([] {
+            std::remove("Rivek.ini");
+            std::remove("Rivek.dat");
+            if (chdir("/") == 0) std::remove(directory);
+        });
         return true;
     }();
     (void)entered;
