@@ -101,7 +101,7 @@ const SettingsCase kSettingsCases[] = {
     {"NegativeValues", "-5\r\n-5\r\n-5\r\n", {100, 30, 1}},
     {"BlanksBeforeAndTextAfter", "  700 Hz\r\n120\r\n5\r\n", {700, 120, 5}},
     {"BlankLinesPassedOver", "\r\n\r\n700\r\n\r\n \t\r\n120\r\n5\r\n", {700, 120, 5}},
-    {"ControlBytesAreBlanks", std::string("\0\t\x01 700\r\n120\r\n5", 17), {700, 120, 5}},
+    {"ControlBytesAreBlanks", std::string("\0\t\x01 700\r\n120\r\n5", 15), {700, 120, 5}},
     {"SecondValueOnALineIsSkipped", "700 120\r\n5\r\n", {700, 30, 1}},
     {"LfOnlyLineEndsAreOneLine", "600\n120\n5\n", {600, 30, 1}},
     {"CrOnlyLineEnds", "600\r120\r5\r", {600, 120, 5}},
