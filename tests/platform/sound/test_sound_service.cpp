@@ -4,14 +4,7 @@
 // The processes a test starts are ended by their pid when it ends.
 #include "platform/sound/qt_sound_service.h"
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,85 +12,37 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include <cctype>
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "drill/trial_controller.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_window.h"
 #include "fakes/temp_working_dir.h"
+#include "support/sound_server.h"
 
 namespace rivek {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::End;
 
 // The private runtime folder of this test process, set up in main().
-fs::path gRuntimeDir;
+const testing::PrivateRuntime* gRuntime = nullptr;
 // Servers started in this process so far. Qt Multimedia connects once per
 // process and, after losing its server, reconnects only once, about three
 // seconds later; ctest runs every test in a process of its own.
 int gServersStarted = 0;
 // Recordings made in this process so far; each gets a file of its own.
 int gRecordings = 0;
-
-bool OnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string_view dirs = path ? path : "/usr/bin:/bin";
-    while (!dirs.empty()) {
-        const std::size_t colon = dirs.find(':');
-        const fs::path candidate = fs::path(dirs.substr(0, colon)) / program;
-        if (::access(candidate.c_str(), X_OK) == 0) return true;
-        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
-    }
-    return false;
-}
-
-// Starts a program with its output going to `out` (and its errors to
-// `out`.log); returns its pid. The program gets SIGTERM should this test
-// process die first, so that no server outlives a crashed test.
-pid_t Spawn(const std::vector<std::string>& args, const fs::path& out) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const std::string log = out.string() + ".log";
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (::getppid() != parent) ::_exit(127);
-    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int errFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) ::_exit(127);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-}
-
-// Ends a process we started, by its pid: the signal, then SIGKILL if it has
-// not ended within two seconds.
-void End(pid_t& pid, int signal) {
-    if (pid <= 0) return;
-    ::kill(pid, signal);
-    for (int i = 0; i < 200; ++i) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-            pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    pid = -1;
-}
 
 // Runs the event loop for a while: the sink is fed from it.
 void Pump(std::chrono::milliseconds duration) {
@@ -110,20 +55,10 @@ std::chrono::milliseconds Duration(const WaveStream& image) {
     return std::chrono::milliseconds((image.size() - 44) / 2 * 1000 / 11025);
 }
 
-bool SocketAnswers(const fs::path& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
-}
-
 class SoundServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!OnPath("pulseaudio")) {
+        if (!testing::OnPath("pulseaudio")) {
             GTEST_SKIP() << "pulseaudio is not installed: the sound service is not tested "
                             "(scripts/deps test installs it)";
         }
@@ -139,59 +74,27 @@ protected:
         End(server_, SIGTERM);
     }
 
-    // A PulseAudio server of our own: no configuration file, a null sink
-    // whose monitor keeps a stream's start (norewinds), a socket in our
-    // runtime folder.
+    // A PulseAudio server of our own with a null sink.
     void StartServer() {
-        const fs::path socket = gRuntimeDir / "native";
-        server_ = Spawn({"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                         "--use-pid-file=no", "--disable-shm=yes", "--log-target=stderr",
-                         "--load=module-null-sink sink_name=rivek_null norewinds=1",
-                         "--load=module-native-protocol-unix auth-anonymous=1 socket=" +
-                             socket.string()},
-                        gRuntimeDir / "server.out");
+        server_ = testing::SpawnSoundServer(*gRuntime);
         ASSERT_GT(server_, 0);
-        for (int i = 0; i < 500 && !SocketAnswers(socket); ++i) std::this_thread::sleep_for(20ms);
-        ASSERT_TRUE(SocketAnswers(socket)) << "the sound server did not start";
+        ASSERT_TRUE(testing::WaitForSocket(gRuntime->Socket())) << "the sound server did not start";
         // A server of an earlier test in this process: give the audio layer
         // time to reconnect to the new one.
         if (gServersStarted++ > 0) Pump(3500ms);
     }
-    // Records the sink's monitor as raw 16-bit mono at 11025 Hz; returns
-    // once samples arrive.
+    // Records the sink's monitor; returns once samples arrive.
     void StartRecording() {
-        recording_ = gRuntimeDir / ("recording" + std::to_string(++gRecordings) + ".raw");
-        recorder_ = Spawn({"parec", "-d", "rivek_null.monitor", "--raw", "--format=s16le",
-                           "--rate=11025", "--channels=1", "--latency-msec=20"},
-                          recording_);
+        recording_ = gRuntime->Path() / ("recording" + std::to_string(++gRecordings) + ".raw");
+        recorder_ = testing::SpawnRecorder(recording_);
         ASSERT_GT(recorder_, 0);
-        for (int i = 0; i < 500; ++i) {
-            std::error_code ec;
-            const auto size = fs::file_size(recording_, ec);
-            if (!ec && size > 0) return;
-            std::this_thread::sleep_for(10ms);
-        }
+        if (testing::WaitForSamples(recording_)) return;
         FAIL() << "parec recorded nothing";
     }
     void StopRecording() { End(recorder_, SIGINT); }
 
     // The letters and digits morse2ascii hears in the last recording.
-    std::string Decode() const {
-        const fs::path text = recording_.string() + ".txt";
-        pid_t decoder = Spawn({"morse2ascii", "-r", "11025", "1", "16", recording_.string()}, text);
-        int status = 0;
-        ::waitpid(decoder, &status, 0);
-        std::ifstream in(text);
-        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        // Its output is a banner, then the decoded text after "- decoded text:".
-        const std::size_t at = all.find("decoded");
-        std::string decoded;
-        for (std::size_t i = at == std::string::npos ? 0 : all.find('\n', at); i < all.size(); ++i) {
-            const auto c = static_cast<unsigned char>(all[i]);
-            if (std::isalnum(c)) decoded.push_back(static_cast<char>(std::toupper(c)));
-        }
-        return decoded;
-    }
+    std::string Decode() const { return testing::DecodeMorse(recording_); }
 
     // Peak level of the recording between two times.
     int Peak(std::chrono::milliseconds from, std::chrono::milliseconds to) const {
@@ -314,19 +217,8 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // A private runtime folder for this process's server, chosen before Qt
     // starts so that Qt Multimedia and parec both find our server.
-    std::string pattern = (std::filesystem::temp_directory_path() / "rivek-sound-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return 1;
-    rivek::gRuntimeDir = pattern;
-    std::filesystem::create_directory(rivek::gRuntimeDir / "home");
-    ::setenv("XDG_RUNTIME_DIR", pattern.c_str(), 1);
-    ::setenv("HOME", (rivek::gRuntimeDir / "home").c_str(), 1);
-    ::setenv("PULSE_SERVER", ("unix:" + (rivek::gRuntimeDir / "native").string()).c_str(), 1);
-    int result;
-    {
-        QCoreApplication app(argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(rivek::gRuntimeDir, ignored);
-    return result;
+    const rivek::testing::PrivateRuntime runtime;
+    rivek::gRuntime = &runtime;
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
 }
