@@ -205,14 +205,17 @@ bool ReplaceByRename(const std::string& target, const struct stat* existing,
 }
 
 // For a writable file in a folder that takes no new files: rewrite the file
-// in place. The new bytes go over the old ones before the file is cut to
-// their length, so a failed write never leaves an empty file.
+// in place. Room for the new bytes is reserved first, so that a full disk
+// or a file size limit stops the save before any old byte is overwritten;
+// the new bytes then go over the old ones before the file is cut to their
+// length.
 void RewriteInPlace(const std::string& target, std::string_view content) {
     const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && WriteAll(fd, content) &&
-        ::ftruncate(fd, static_cast<off_t>(content.size())) == 0) {
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+        ::posix_fallocate(fd, 0, static_cast<off_t>(content.size())) == 0 &&
+        WriteAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0) {
         ::fsync(fd);
     }
     ::close(fd);

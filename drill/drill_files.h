@@ -53,7 +53,8 @@ void LoadCharPool(CharPool& pool, const CodeTable& table);
 // synced; a symbolic link stays a link and its target gets the content. A
 // "Rivek.ini" that exists but is not a writable regular file is left alone.
 // In a folder that takes no new files, an existing writable "Rivek.ini" is
-// rewritten in place, new bytes first, then cut to length.
+// rewritten in place once room for the new bytes is reserved, new bytes
+// first, then cut to length.
 void SaveSettings(const SettingsFields& fields);
 
 }  // namespace rivek
