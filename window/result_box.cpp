@@ -13,6 +13,11 @@ ResultBox::ResultBox(QWidget* parent) : QTextEdit(parent), insertion_(document()
     // Read-only, yet a tab stop: Tab moves on instead of being typed.
     setTabChangesFocus(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A line wider than the box breaks at any character. Qt's default, which
+    // looks for a word boundary first, lays out one long word in time
+    // quadratic in its length: a 32,767-byte answer without a blank froze
+    // the window for seconds at every trial.
+    setWordWrapMode(QTextOption::WrapAnywhere);
 }
 
 void ResultBox::Clear() {
