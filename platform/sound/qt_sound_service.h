@@ -10,7 +10,13 @@
 // the drill goes on silently. Each Play tries the device anew: a server that
 // was not there at start-up is used from the first Play after it appears,
 // and a server lost during the drill is used again once Qt has reconnected
-// (Qt 6.4 retries once, three seconds after the loss).
+// (Qt 6.4 retries once, three seconds after the loss). A server that is
+// not back by then is not used again in this run: Qt's PulseAudio engine
+// stays disconnected, its device list keeps the old sink (so a null
+// default device does not show it), every new sink fails to open, and
+// the engine is not reachable through Qt's public interface to be
+// restarted. The drill goes on silently; the sound returns when Rivek is
+// started again.
 //
 // Needs a QCoreApplication, and its event loop running while a sound plays:
 // the sink feeds the device from it. Use on one thread only.
