@@ -8,6 +8,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Ties the window to the desktop entry (icon, name) on Wayland too.
+    QGuiApplication::setDesktopFileName(QStringLiteral("rivek"));
 
     rivek::QtSoundService sound;
     rivek::TForm1 form1;
