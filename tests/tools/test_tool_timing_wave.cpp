@@ -48,6 +48,16 @@ protected:
         return rivek::testing::RunCommand(rivek::testing::ToolCommandLine(args), dir_ / "stderr.txt");
     }
 
+    // rivek-tool wave with the options, the text and the file.
+    ToolResult WriteWave(const std::vector<std::string>& options, const std::string& text,
+                         const fs::path& file) const {
+        std::vector<std::string> args{"wave"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(text);
+        args.push_back(file.string());
+        return Tool(args);
+    }
+
     ToolResult Shell(const std::string& line) const {
         return rivek::testing::RunCommand(line, dir_ / "stderr.txt");
     }
@@ -176,11 +186,7 @@ TEST_F(ToolTimingWaveTest, SoxReadsFormatLengthAndSamples) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const fs::path file = dir_ / "group.wav";
-        std::vector<std::string> args{"wave"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.text);
-        args.push_back(file.string());
-        ASSERT_EQ(Tool(args).exitCode, 0);
+        ASSERT_EQ(WriteWave(c.options, c.text, file).exitCode, 0);
 
         const std::string quoted = ShellQuoted(file.string());
         EXPECT_EQ(Shell("soxi -r " + quoted).out, "11025\n");
@@ -220,11 +226,7 @@ TEST_F(ToolTimingWaveTest, Morse2asciiDecodesLettersAndDigits) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const fs::path file = dir_ / "group.wav";
-        std::vector<std::string> args{"wave"};
-        args.insert(args.end(), c.options.begin(), c.options.end());
-        args.push_back(c.text);
-        args.push_back(file.string());
-        ASSERT_EQ(Tool(args).exitCode, 0);
+        ASSERT_EQ(WriteWave(c.options, c.text, file).exitCode, 0);
         const ToolResult decoder = Shell("morse2ascii " + ShellQuoted(file.string()));
         EXPECT_EQ(Decoded(decoder.out), c.decoded) << decoder.out;
     }
