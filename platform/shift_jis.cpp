@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 
@@ -50,6 +51,31 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     if (!converter.Convert(in, inLeft, out)) return std::nullopt;
+    return out;
+}
+
+std::string Utf8ToCp932Replacing(std::string_view utf8) {
+    Converter converter("CP932", "UTF-8");
+    std::string out;
+    if (!converter.Ok()) return out;
+    std::string input(utf8);
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    out.reserve(utf8.size());
+    // At a character that can't be converted, put "?" and go on after its
+    // whole UTF-8 sequence (one byte when the byte opens no sequence).
+    while (!converter.Convert(in, inLeft, out)) {
+        out += '?';
+        const auto lead = static_cast<unsigned char>(*in);
+        std::size_t length = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xC0 && lead < 0xE0 ? 2 : 1;
+        for (std::size_t k = 1; k < length && k < inLeft; ++k) {
+            if ((static_cast<unsigned char>(in[k]) & 0xC0) != 0x80) length = k;
+        }
+        length = std::min(length, inLeft);
+        in += length;
+        inLeft -= length;
+    }
     return out;
 }
 

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFrame>
 #include <QIcon>
-#include <QList>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -19,7 +18,6 @@
 #include <algorithm>
 #include <exception>
 #include <new>
-#include <optional>
 
 #include "drill/trial_controller.h"
 #include "platform/shift_jis.h"
@@ -58,32 +56,8 @@ Widget* Place(Widget* widget, const char* name, int left, int top, int width, in
 
 QString FromCp932(std::string_view text) { return QString::fromUtf8(Cp932ToUtf8(text)); }
 
-// Appends code points [first, last) of `ucs4` in code page 932, a "?" for
-// each one that has no code page 932 form. Halving a failed run finds the
-// few bad characters of a long text in few conversions.
-void AppendCp932(const QList<uint>& ucs4, qsizetype first, qsizetype last, std::string& out) {
-    if (first >= last) return;
-    const QString part = QString::fromUcs4(
-        reinterpret_cast<const char32_t*>(ucs4.constData() + first), last - first);
-    if (const std::optional<std::string> bytes = Utf8ToCp932(part.toUtf8().toStdString())) {
-        out += *bytes;
-        return;
-    }
-    if (last - first == 1) {
-        out += '?';
-        return;
-    }
-    const qsizetype middle = first + (last - first) / 2;
-    AppendCp932(ucs4, first, middle, out);
-    AppendCp932(ucs4, middle, last, out);
-}
-
-std::string ToCp932(const QString& text) {
-    std::string out;
-    const QList<uint> ucs4 = text.toUcs4();
-    AppendCp932(ucs4, 0, ucs4.size(), out);
-    return out;
-}
+// A character of the answer that code page 932 lacks is read as "?".
+std::string ToCp932(const QString& text) { return Utf8ToCp932Replacing(text.toUtf8().toStdString()); }
 
 QFrame* SunkenLine(QWidget* parent) {
     auto* line = new QFrame(parent);

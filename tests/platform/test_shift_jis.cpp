@@ -44,6 +44,28 @@ TEST(ShiftJisTest, RefusesWhatCodePage932CanNotHold) {
     EXPECT_EQ(Utf8ToCp932("a\xE3\x82"), std::nullopt);         // cut UTF-8 sequence
 }
 
+TEST(ShiftJisTest, ReplacingPutsAQuestionMarkForEachCharacterItLacks) {
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::string cp932;
+    };
+    const Case cases[] = {
+        {"all convertible", "A\xEF\xBD\xB1\xE8\xAA\xA4", "A\xB1\x8C\xEB"},  // A ｱ 誤
+        {"emoji between", "a\xF0\x9F\x98\x80" "b", "a?b"},
+        {"euro sign at the end", "x\xE2\x82\xAC", "x?"},
+        {"two in a row", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80" "1", "??1"},
+        {"a byte that is no UTF-8", "a\xFF" "b", "a?b"},
+        {"a cut sequence before ASCII", "\xE3\x82" "z", "?z"},
+        {"a cut sequence at the end", "a\xE3\x82", "a?"},
+        {"empty", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Utf8ToCp932Replacing(c.utf8), c.cp932);
+    }
+}
+
 TEST(ShiftJisTest, ShowsBytesThatFormNoCharacterAsReplacement) {
     const std::string kReplacement = "\xEF\xBF\xBD";
     struct Case {
