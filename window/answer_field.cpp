@@ -1,7 +1,9 @@
 #include "window/answer_field.h"
 
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QStyleHints>
 
 #include <limits>
 #include <optional>
@@ -32,9 +34,45 @@ std::optional<char> KeyCharacter(const QKeyEvent& event) {
 AnswerField::AnswerField(QWidget* parent) : QLineEdit(parent) {
     // An answer of any length is taken.
     setMaxLength(std::numeric_limits<int>::max());
+    lastActivity_ = clock_();
+}
+
+// The flash time is the whole application's: the other fields blink as
+// the desktop says whenever this one does not hold the caret still.
+AnswerField::~AnswerField() { WakeCaret(); }
+
+void AnswerField::SetClock(Clock clock) {
+    clock_ = std::move(clock);
+    lastActivity_ = clock_();
+}
+
+void AnswerField::WakeCaret() {
+    lastActivity_ = clock_();
+    if (sleepingFlashTimeMs_ != 0) {
+        QGuiApplication::styleHints()->setCursorFlashTime(sleepingFlashTimeMs_);
+        sleepingFlashTimeMs_ = 0;
+    }
+}
+
+void AnswerField::focusOutEvent(QFocusEvent* event) {
+    WakeCaret();
+    QLineEdit::focusOutEvent(event);
+}
+
+void AnswerField::paintEvent(QPaintEvent* event) {
+    QLineEdit::paintEvent(event);
+    // The blinking itself repaints the field, so no timer of our own is
+    // needed to notice that it has blinked long enough.
+    QStyleHints* hints = QGuiApplication::styleHints();
+    if (sleepingFlashTimeMs_ == 0 && hasFocus() && hints->cursorFlashTime() > 0 &&
+        clock_() - lastActivity_ >= kCaretBlinkTimeout) {
+        sleepingFlashTimeMs_ = hints->cursorFlashTime();
+        hints->setCursorFlashTime(0);  // the caret stays on
+    }
 }
 
 void AnswerField::keyPressEvent(QKeyEvent* event) {
+    WakeCaret();
     const std::optional<char> original = KeyCharacter(*event);
     if (original && keyPress_) {
         char key = *original;
@@ -54,6 +92,7 @@ void AnswerField::keyPressEvent(QKeyEvent* event) {
 }
 
 void AnswerField::focusInEvent(QFocusEvent* event) {
+    WakeCaret();
     QLineEdit::focusInEvent(event);
     // Coming in from another control (Tab, a shortcut, the program) selects
     // the whole text, so that typing replaces it. A click places the caret

@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 
+#include <chrono>
 #include <functional>
 
 namespace rivek {
@@ -17,15 +18,31 @@ public:
     using KeyPressHandler = std::function<void(char& key)>;
 
     explicit AnswerField(QWidget* parent = nullptr);
+    ~AnswerField() override;
 
     void SetKeyPressHandler(KeyPressHandler handler) { keyPress_ = std::move(handler); }
+
+    // After this long without a key or the focus coming in, the caret stops
+    // blinking and stays on, as on the usual Linux desktops; the next key
+    // starts it again. A blinking caret repaints twice a second, which is
+    // all the work an idle Rivek would otherwise do.
+    static constexpr std::chrono::seconds kCaretBlinkTimeout{10};
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    void SetClock(Clock clock);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void WakeCaret();
+
     KeyPressHandler keyPress_;
+    Clock clock_ = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::steady_clock::time_point lastActivity_{};
+    int sleepingFlashTimeMs_ = 0;  // the desktop's flash time while the caret is held still
 };
 
 }  // namespace rivek

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -26,6 +27,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +38,7 @@
 
 #include "drill/trial_controller.h"
 #include "morse/code_table.h"
+#include "window/answer_field.h"
 #include "window/form1.h"
 #include "window/spin_field.h"
 #include "window/window_fonts.h"
@@ -322,6 +325,38 @@ TEST_F(WindowTest, StartsWithThePromptSelectedInTheFocusedAnswerField) {
     // Typing replaces the prompt.
     QTest::keyClicks(edit, "CQ");
     EXPECT_EQ(edit->text(), "CQ");
+}
+
+TEST_F(WindowTest, CaretStopsBlinkingAfterTenQuietSecondsAndBlinksAgainOnAKey) {
+    QStyleHints* hints = QGuiApplication::styleHints();
+    const int desktopFlashMs = hints->cursorFlashTime();
+    ASSERT_GT(desktopFlashMs, 0);
+    Open();
+    auto* edit = Find<AnswerField>("Edit1");
+    auto now = std::chrono::steady_clock::now();
+    edit->SetClock([&now] { return now; });
+    ASSERT_EQ(Focused(), edit);
+
+    // A blink's repaint before the timeout changes nothing.
+    now += AnswerField::kCaretBlinkTimeout - std::chrono::seconds(1);
+    edit->repaint();
+    EXPECT_EQ(hints->cursorFlashTime(), desktopFlashMs);
+    // The first repaint after it holds the caret still.
+    now += std::chrono::seconds(1);
+    edit->repaint();
+    EXPECT_EQ(hints->cursorFlashTime(), 0);
+    // A key starts the blinking again, and the quiet time anew.
+    QTest::keyClick(edit, Qt::Key_A);
+    EXPECT_EQ(hints->cursorFlashTime(), desktopFlashMs);
+    edit->repaint();
+    EXPECT_EQ(hints->cursorFlashTime(), desktopFlashMs);
+    // Leaving the field lets the other fields blink as the desktop says.
+    now += AnswerField::kCaretBlinkTimeout;
+    edit->repaint();
+    ASSERT_EQ(hints->cursorFlashTime(), 0);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_NE(Focused(), edit);
+    EXPECT_EQ(hints->cursorFlashTime(), desktopFlashMs);
 }
 
 TEST_F(WindowTest, WithoutSettingsTheFieldsShowTheLayoutValues) {
