@@ -252,6 +252,23 @@ protected:
         return names;
     }
 
+    // Saves in a child without root's privileges, after `prepare` (which
+    // may answer kChildSkipped), then checks that the old file stands
+    // untouched and nothing was left beside it.
+    void SaveUnprivilegedAndExpectOldFile(const std::function<int()>& prepare) {
+        const int status = RunInChild(
+            [this, &prepare] {
+                if (const int prepared = prepare(); prepared != 0) return prepared;
+                SaveSettings(window_);
+                return 0;
+            },
+            true);
+        ASSERT_NE(status, kChildSkipped) << "cannot drop root's privileges";
+        ASSERT_EQ(status, 0);
+        EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kOldBytes);
+        EXPECT_EQ(Listing(), Strings{"Rivek.ini"});
+    }
+
     TempWorkingDir dir_;
     CallLog log_;
     FakeWindow window_{log_};
@@ -261,16 +278,7 @@ TEST_F(FailedSaveTest, ReadOnlyFileInUnwritableFolderStaysAsItWas) {
     TempWorkingDir::WriteFile(kSettingsFileName, kOldBytes);
     fs::permissions(kSettingsFileName, fs::perms(0444));
     fs::permissions(dir_.Path(), fs::perms(0555));
-    const int status = RunInChild(
-        [this] {
-            SaveSettings(window_);
-            return 0;
-        },
-        true);
-    ASSERT_NE(status, kChildSkipped) << "cannot drop root's privileges";
-    ASSERT_EQ(status, 0);
-    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kOldBytes);
-    EXPECT_EQ(Listing(), Strings{"Rivek.ini"});
+    SaveUnprivilegedAndExpectOldFile([] { return 0; });
 }
 
 TEST_F(FailedSaveTest, WriteInPlaceThatFailsLeavesTheOldFileWhole) {
@@ -281,19 +289,11 @@ TEST_F(FailedSaveTest, WriteInPlaceThatFailsLeavesTheOldFileWhole) {
         ASSERT_EQ(::chown(kSettingsFileName, kNobody, kNobody), 0);
     }
     fs::permissions(dir_.Path(), fs::perms(0555));
-    const int status = RunInChild(
-        [this] {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit limit {10, 10};
-            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return kChildSkipped;
-            SaveSettings(window_);
-            return 0;
-        },
-        true);
-    ASSERT_NE(status, kChildSkipped) << "cannot drop root's privileges";
-    ASSERT_EQ(status, 0);
-    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kOldBytes);
-    EXPECT_EQ(Listing(), Strings{"Rivek.ini"});
+    SaveUnprivilegedAndExpectOldFile([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit {10, 10};
+        return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 ? 0 : kChildSkipped;
+    });
 }
 
 TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileWhole) {
