@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "drill/trial_controller.h"
-#include "platform/sound/qt_sound_service.h"
+#include "sound/qt_sound_service.h"
 #include "window/form1.h"
 
 int main(int argc, char* argv[]) {

@@ -2,7 +2,7 @@
 // PulseAudio server with a null sink in a private runtime folder, records
 // the sink's monitor with parec and decodes the recording with morse2ascii.
 // The processes a test starts are ended by their pid when it ends.
-#include "platform/sound/qt_sound_service.h"
+#include "sound/qt_sound_service.h"
 
 #include <signal.h>
 

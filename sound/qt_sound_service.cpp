@@ -1,4 +1,4 @@
-#include "platform/sound/qt_sound_service.h"
+#include "sound/qt_sound_service.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/sound/wave_header.h"
+#include "tone/wave_header.h"
 
 namespace rivek {
 namespace {

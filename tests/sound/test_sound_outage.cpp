@@ -6,7 +6,7 @@
 // server before a sink is tried). The drill must go on: every trial
 // returns at once and is scored, silently; Rivek sounds again after a
 // restart of the program.
-#include "platform/sound/qt_sound_service.h"
+#include "sound/qt_sound_service.h"
 
 #include <signal.h>
 

@@ -1,4 +1,4 @@
-#include "platform/sound/wave_header.h"
+#include "tone/wave_header.h"
 
 #include <gtest/gtest.h>
 
