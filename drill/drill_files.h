@@ -44,17 +44,14 @@ void LoadSettings(SettingsFields& fields);
 // Fills the pool from the first line of "Rivek.dat" (ended by CR, NUL, 0x1A
 // or the end of the file), upper-cased, keeping the bytes that have a code
 // in `table`, in order and with repeats, at most 2048 of them; reading stops
-// once the pool is full. Without the file: the letters A to Z.
-void LoadCharPool(CharPool& pool, const CodeTable& table);
+// once the pool is full. Without the file: the letters A to Z. `path` names
+// another character-set file read by the same rules.
+void LoadCharPool(CharPool& pool, const CodeTable& table, const char* path = kCharSetFileName);
 
 // Writes the three values the fields show (unclamped) as decimal text, each
-// followed by CR LF. The new content goes to a temporary file in the same
-// folder, which replaces "Rivek.ini" only once it was written whole and
-// synced; a symbolic link stays a link and its target gets the content. A
-// "Rivek.ini" that exists but is not a writable regular file is left alone.
-// In a folder that takes no new files, an existing writable "Rivek.ini" is
-// rewritten in place once room for the new bytes is reserved, new bytes
-// first, then cut to length.
+// followed by CR LF, whole or not at all (SaveFileReplacing in
+// platform/files.h: a link stays a link, a file that is not a writable
+// regular file is left alone).
 void SaveSettings(const SettingsFields& fields);
 
 }  // namespace rivek

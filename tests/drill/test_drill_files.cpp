@@ -1,22 +1,16 @@
 #include "drill/drill_files.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "fakes/call_log.h"
 #include "fakes/fake_window.h"
-#include "fakes/temp_working_dir.h"
+#include "support/temp_dir.h"
 
 namespace rivek {
 namespace {
@@ -269,110 +263,6 @@ TEST_F(DrillFilesTest, SavesWhatTheFieldsShowUnclamped) {
     window_.SpinText(Setting::GroupLength) = " -7";
     SaveSettings(window_);
     EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), "9999\r\n30\r\n-7\r\n");
-}
-
-TEST_F(DrillFilesTest, SymbolicLinkStaysALinkAndItsTargetGetsTheContent) {
-    fs::create_directories("real/deeper");
-    TempWorkingDir::WriteFile("real/deeper/settings.ini", "1\r\n2\r\n3\r\n");
-    fs::create_symlink("deeper/settings.ini", "real/hop.ini");  // relative to its own folder
-    fs::create_symlink("real/hop.ini", kSettingsFileName);
-    SaveSettings(window_);
-    EXPECT_TRUE(fs::is_symlink(kSettingsFileName));
-    EXPECT_TRUE(fs::is_symlink("real/hop.ini"));
-    EXPECT_EQ(TempWorkingDir::ReadFile("real/deeper/settings.ini"), kLayoutBytes);
-    EXPECT_EQ(fs::read_symlink(kSettingsFileName), "real/hop.ini");
-    // No temporary file is left, neither here nor beside the target.
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"Rivek.ini", "real"}));
-    EXPECT_EQ(std::distance(fs::directory_iterator("real/deeper"), fs::directory_iterator()), 1);
-}
-
-TEST_F(DrillFilesTest, DanglingLinkGetsItsTargetCreated) {
-    fs::create_directory("real");
-    fs::create_symlink("real/new.ini", kSettingsFileName);
-    SaveSettings(window_);
-    EXPECT_TRUE(fs::is_symlink(kSettingsFileName));
-    EXPECT_EQ(TempWorkingDir::ReadFile("real/new.ini"), kLayoutBytes);
-}
-
-TEST_F(DrillFilesTest, SettingsPathThatIsNoRegularFileIsLeftAlone) {
-    fs::create_directory(kSettingsFileName);
-    SaveSettings(window_);
-    EXPECT_TRUE(fs::is_directory(kSettingsFileName));
-    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
-
-    fs::remove(kSettingsFileName);
-    fs::create_symlink(kSettingsFileName, kSettingsFileName);  // a loop of links
-    SaveSettings(window_);
-    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
-}
-
-TEST_F(DrillFilesTest, KeepsTheOldFilesPermissions) {
-    TempWorkingDir::WriteFile(kSettingsFileName, "1\r\n");
-    fs::permissions(kSettingsFileName, fs::perms(0640));
-    SaveSettings(window_);
-    EXPECT_EQ(fs::status(kSettingsFileName).permissions(), fs::perms(0640));
-}
-
-// Runs `body` in a child process, without root's privileges when the tests
-// run as root (folder permissions do not hold root back). Returns whether
-// the child finished normally.
-bool RunInChild(const std::function<void()>& body, bool unprivileged) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (unprivileged && ::geteuid() == 0) {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-        }
-        body();
-        ::_exit(0);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
-
-// Who the child of RunInChild runs as.
-void GiveToChild(const char* path) {
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(path, 65534, 65534), 0);
-    }
-}
-
-TEST_F(DrillFilesTest, ReadOnlySettingsFileIsNotReplaced) {
-    TempWorkingDir::WriteFile(kSettingsFileName, "1\r\n2\r\n3\r\n");
-    fs::permissions(kSettingsFileName, fs::perms(0444));
-    fs::permissions(dir_.Path(), fs::perms(0777));  // the folder would take a new file
-    ASSERT_TRUE(RunInChild([this] { SaveSettings(window_); }, true));
-    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), "1\r\n2\r\n3\r\n");
-    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
-}
-
-TEST_F(DrillFilesTest, UnwritableFolderWithoutSettingsFileGetsNothing) {
-    fs::permissions(dir_.Path(), fs::perms(0555));
-    ASSERT_TRUE(RunInChild([this] { SaveSettings(window_); }, true));
-    EXPECT_TRUE(Listing().empty());
-}
-
-TEST_F(DrillFilesTest, UnwritableFolderWithWritableSettingsFileIsRewrittenInPlace) {
-    TempWorkingDir::WriteFile(kSettingsFileName, "old and longer content\r\n");
-    GiveToChild(kSettingsFileName);
-    fs::permissions(dir_.Path(), fs::perms(0555));
-    ASSERT_TRUE(RunInChild([this] { SaveSettings(window_); }, true));
-    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kLayoutBytes);
-}
-
-TEST_F(DrillFilesTest, FailedWriteLeavesTheOldFileWhole) {
-    // A file size limit of 5 bytes makes the write of 13 bytes fail part way.
-    TempWorkingDir::WriteFile(kSettingsFileName, "1200\r\n150\r\n12\r\n");
-    ASSERT_TRUE(RunInChild(
-        [this] {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit limit{5, 5};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            SaveSettings(window_);
-        },
-        false));
-    EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), "1200\r\n150\r\n12\r\n");
-    EXPECT_EQ(Listing(), std::vector<std::string>{"Rivek.ini"});
 }
 
 }  // namespace

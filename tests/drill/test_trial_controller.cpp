@@ -9,7 +9,7 @@
 #include "fakes/call_log.h"
 #include "fakes/fake_sound.h"
 #include "fakes/fake_window.h"
-#include "fakes/temp_working_dir.h"
+#include "support/temp_dir.h"
 
 namespace rivek {
 namespace {

@@ -25,7 +25,7 @@
 #include "drill/trial_controller.h"
 #include "fakes/call_log.h"
 #include "fakes/fake_window.h"
-#include "fakes/temp_working_dir.h"
+#include "support/temp_dir.h"
 #include "support/sound_server.h"
 
 namespace rivek {

@@ -32,7 +32,7 @@
 
 #include "drill/drill_files.h"
 #include "drill/trial_controller.h"
-#include "fakes/temp_working_dir.h"
+#include "support/temp_dir.h"
 #include "sound/qt_sound_service.h"
 #include "support/sound_server.h"
 #include "window/form1.h"

@@ -1,22 +1,10 @@
-// The two files when they are not what they seem, at start-up and at close:
-// directories, FIFOs, dangling and looping links, devices, unreadable and
-// gigantic files; saving into a full disk, into a folder that takes no new
-// file, over a read-only file. Start-up must end at once with the defined
-// outcome and show nothing; a save that cannot be done whole must leave the
-// old "Rivek.ini" as it was.
-//
-// Cases that need another user or a mount of their own fork a child: as
-// root the child drops to uid/gid 65534 (file permissions do not hold root
-// back) or mounts a small tmpfs in a mount namespace of its own.
+// The two files when they are not what they seem at start-up: directories,
+// FIFOs, dangling and looping links, devices, unreadable and gigantic
+// files. Start-up must end at once with the defined outcome and show
+// nothing. (Saves that cannot be done whole are the file layer's, tested in
+// tests/platform.)
 
-#include <fcntl.h>
-#include <grp.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -35,7 +23,8 @@
 #include "fakes/call_log.h"
 #include "fakes/fake_sound.h"
 #include "fakes/fake_window.h"
-#include "fakes/temp_working_dir.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
 
 namespace rivek {
 namespace {
@@ -44,33 +33,12 @@ namespace fs = std::filesystem;
 using testing::CallLog;
 using testing::FakeSound;
 using testing::FakeWindow;
+using testing::IsRoot;
+using testing::kChildSkipped;
+using testing::RunInChild;
 using testing::TempWorkingDir;
-using Strings = std::vector<std::string>;
 
 constexpr std::int64_t kFourGiB = 4LL * 1024 * 1024 * 1024;
-constexpr unsigned kNobody = 65534;
-constexpr int kChildSkipped = 77;
-
-bool IsRoot() { return ::geteuid() == 0; }
-
-// Runs `body` in a forked child and returns its exit status (0 when `body`
-// returns true, kChildSkipped when it cannot set its world up), or -1 when
-// the child died. With `asNobody`, a root child first drops to 65534.
-int RunInChild(const std::function<int()>& body, bool asNobody) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (asNobody && IsRoot()) {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-                ::_exit(kChildSkipped);
-            }
-        }
-        ::_exit(body());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
 
 // ---- Start-up ---------------------------------------------------------
 
@@ -230,112 +198,6 @@ const StartUpCase kStartUpCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, StartUpWithStrangeFile, ::testing::ValuesIn(kStartUpCases),
                          [](const auto& c) { return std::string(c.param.name); });
-
-// ---- Saving that cannot be done whole ---------------------------------
-
-constexpr std::string_view kOldBytes = "1\r\n2\r\n3\r\n";  // shorter than what is saved
-
-class FailedSaveTest : public ::testing::Test {
-protected:
-    FailedSaveTest() {
-        window_.SetSpinValue(Setting::Frequency, 1234);
-        window_.SetSpinValue(Setting::Speed, 250);
-        window_.SetSpinValue(Setting::GroupLength, 15);  // 15 bytes to save
-    }
-    // The names in the working directory, sorted.
-    static Strings Listing() {
-        Strings names;
-        for (const auto& entry : fs::directory_iterator(".")) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    // Saves in a child without root's privileges, after `prepare` (which
-    // may answer kChildSkipped), then checks that the old file stands
-    // untouched and nothing was left beside it.
-    void SaveUnprivilegedAndExpectOldFile(const std::function<int()>& prepare) {
-        const int status = RunInChild(
-            [this, &prepare] {
-                if (const int prepared = prepare(); prepared != 0) return prepared;
-                SaveSettings(window_);
-                return 0;
-            },
-            true);
-        ASSERT_NE(status, kChildSkipped) << "cannot drop root's privileges";
-        ASSERT_EQ(status, 0);
-        EXPECT_EQ(TempWorkingDir::ReadFile(kSettingsFileName), kOldBytes);
-        EXPECT_EQ(Listing(), Strings{"Rivek.ini"});
-    }
-
-    TempWorkingDir dir_;
-    CallLog log_;
-    FakeWindow window_{log_};
-};
-
-TEST_F(FailedSaveTest, ReadOnlyFileInUnwritableFolderStaysAsItWas) {
-    TempWorkingDir::WriteFile(kSettingsFileName, kOldBytes);
-    fs::permissions(kSettingsFileName, fs::perms(0444));
-    fs::permissions(dir_.Path(), fs::perms(0555));
-    SaveUnprivilegedAndExpectOldFile([] { return 0; });
-}
-
-TEST_F(FailedSaveTest, WriteInPlaceThatFailsLeavesTheOldFileWhole) {
-    // The folder takes no new file, so the writable file is rewritten in
-    // place; a file size limit of 10 bytes stops the 15 bytes part way.
-    TempWorkingDir::WriteFile(kSettingsFileName, kOldBytes);
-    if (IsRoot()) {
-        ASSERT_EQ(::chown(kSettingsFileName, kNobody, kNobody), 0);
-    }
-    fs::permissions(dir_.Path(), fs::perms(0555));
-    SaveUnprivilegedAndExpectOldFile([] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const struct rlimit limit {10, 10};
-        return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 ? 0 : kChildSkipped;
-    });
-}
-
-TEST_F(FailedSaveTest, FullDiskLeavesTheOldFileWhole) {
-    if (!IsRoot()) GTEST_SKIP() << "mounting a small tmpfs needs root";
-    // In a mount namespace of the child's own, an 8 KiB tmpfs over the
-    // working directory; it goes with the child.
-    const int status = RunInChild(
-        [this] {
-            const std::string here = dir_.Path().string();
-            if (::unshare(CLONE_NEWNS) != 0 ||
-                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount("rivek-test", here.c_str(), "tmpfs", 0, "size=8k") != 0 ||
-                ::chdir(here.c_str()) != 0) {
-                return kChildSkipped;
-            }
-            TempWorkingDir::WriteFile(kSettingsFileName, kOldBytes);
-            // Fill the disk to the last byte.
-            const int filler = ::open("filler", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-            if (filler < 0) return kChildSkipped;
-            const std::string block(4096, 'x');
-            while (::write(filler, block.data(), block.size()) > 0) {
-            }
-            while (::write(filler, "x", 1) > 0) {
-            }
-            ::close(filler);
-
-            SaveSettings(window_);
-            bool ok = true;
-            if (TempWorkingDir::ReadFile(kSettingsFileName) != kOldBytes) {
-                std::fprintf(stderr, "Rivek.ini changed\n");
-                ok = false;
-            }
-            if (Listing() != Strings{"Rivek.ini", "filler"}) {
-                std::fprintf(stderr, "a temporary file was left behind\n");
-                ok = false;
-            }
-            return ok ? 0 : 1;
-        },
-        false);
-    if (status == kChildSkipped) GTEST_SKIP() << "no mount namespace for a small tmpfs";
-    EXPECT_EQ(status, 0) << "see the child's output above";
-}
 
 }  // namespace
 }  // namespace rivek
