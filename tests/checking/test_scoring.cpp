@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "checking/alignment.h"
-#include "recording_view.h"
+#include "fakes/recording_view.h"
 
 namespace rivek {
 
@@ -19,7 +19,7 @@ void PrintTo(const Rgb& colour, std::ostream* out) {
     *out << "rgb(" << int{colour.red} << ", " << int{colour.green} << ", " << int{colour.blue} << ")";
 }
 
-namespace testing_support {
+namespace testing {
 void PrintTo(const Segment& segment, std::ostream* out) {
     *out << '"';
     for (const char c : segment.text) {
@@ -33,13 +33,13 @@ void PrintTo(const Segment& segment, std::ostream* out) {
     *out << "\" ";
     rivek::PrintTo(segment.colour, out);
 }
-}  // namespace testing_support
+}  // namespace testing
 
 namespace {
 
-using testing_support::RecordingLabels;
-using testing_support::RecordingView;
-using testing_support::Segment;
+using testing::RecordingLabels;
+using testing::RecordingView;
+using testing::Segment;
 using Segments = std::vector<Segment>;
 
 Segment Black(std::string text) { return {std::move(text), kBlack}; }
@@ -169,7 +169,7 @@ TEST(PrnTest, PenaltyAddedIsTheEndCellOnRandomTexts) {
     for (int round = 0; round < 2000; ++round) {
         const std::string sent = randomText(8);
         const std::string typed = randomText(12);
-        SCOPED_TRACE(testing::Message() << "round " << round);
+        SCOPED_TRACE(::testing::Message() << "round " << round);
         DrillCounters counters{1, 0, 0};
         RecordingView view;
         RecordingLabels labels;

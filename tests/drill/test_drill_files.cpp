@@ -78,10 +78,10 @@ struct SettingsCase {
 
 void PrintTo(const SettingsCase& c, std::ostream* out) { *out << c.name; }
 
-class LoadSettingsFromBytes : public DrillFilesTest,
+class LoadSettingsFromBytesTest : public DrillFilesTest,
                               public ::testing::WithParamInterface<SettingsCase> {};
 
-TEST_P(LoadSettingsFromBytes, FillsTheFieldsByTheReadingRules) {
+TEST_P(LoadSettingsFromBytesTest, FillsTheFieldsByTheReadingRules) {
     TempWorkingDir::WriteFile(kSettingsFileName, GetParam().bytes);
     LoadSettings(window_);
     EXPECT_EQ(Shown(), GetParam().expected);
@@ -115,7 +115,7 @@ const SettingsCase kSettingsCases[] = {
     {"LastValueWithoutLineEnd", "700\r\n120\r\n5", {700, 120, 5}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Files, LoadSettingsFromBytes, ::testing::ValuesIn(kSettingsCases),
+INSTANTIATE_TEST_SUITE_P(Files, LoadSettingsFromBytesTest, ::testing::ValuesIn(kSettingsCases),
                          [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(DrillFilesTest, SettingsFileMissingChangesNothing) {
@@ -164,10 +164,10 @@ struct PoolCase {
 
 void PrintTo(const PoolCase& c, std::ostream* out) { *out << c.name; }
 
-class LoadCharPoolFromBytes : public DrillFilesTest,
+class LoadCharPoolFromBytesTest : public DrillFilesTest,
                               public ::testing::WithParamInterface<PoolCase> {};
 
-TEST_P(LoadCharPoolFromBytes, KeepsTheCodedBytesOfTheFirstLine) {
+TEST_P(LoadCharPoolFromBytesTest, KeepsTheCodedBytesOfTheFirstLine) {
     TempWorkingDir::WriteFile(kCharSetFileName, GetParam().bytes);
     LoadPool();
     EXPECT_EQ(PoolText(), GetParam().pool);
@@ -195,7 +195,7 @@ const PoolCase kPoolCases[] = {
     {"SecondByteAcrossAReadPiece", std::string(4094, ' ') + "b\x82" "aE", "BE"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Files, LoadCharPoolFromBytes, ::testing::ValuesIn(kPoolCases),
+INSTANTIATE_TEST_SUITE_P(Files, LoadCharPoolFromBytesTest, ::testing::ValuesIn(kPoolCases),
                          [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(DrillFilesTest, CharSetFileMissingOrNoRegularFileGivesTheLetters) {

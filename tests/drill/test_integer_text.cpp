@@ -13,7 +13,7 @@ struct Case {
     std::optional<std::int32_t> value;
 };
 
-TEST(ConvertIntegerText, AcceptsDecimalAndHexAndRejectsTheRest) {
+TEST(ConvertIntegerTextTest, AcceptsDecimalAndHexAndRejectsTheRest) {
     const Case cases[] = {
         {"800", 800},
         {"+5", 5},
@@ -59,7 +59,7 @@ TEST(ConvertIntegerText, AcceptsDecimalAndHexAndRejectsTheRest) {
     }
 }
 
-TEST(ConvertSpinText, SkipsLeadingBlanksOnly) {
+TEST(ConvertSpinTextTest, SkipsLeadingBlanksOnly) {
     const Case cases[] = {
         {"  120", 120},
         {" $10", 16},

@@ -80,7 +80,7 @@ void Make(Kind kind, const char* name, std::string_view head) {
     }
 }
 
-class StartUpWithStrangeFile : public ::testing::TestWithParam<StartUpCase> {
+class StartUpWithStrangeFileTest : public ::testing::TestWithParam<StartUpCase> {
 protected:
     // Runs start-up and one trial; returns what went wrong, one line each.
     std::string StartUpProblems() {
@@ -146,7 +146,7 @@ protected:
     TempWorkingDir dir_;
 };
 
-TEST_P(StartUpWithStrangeFile, EndsAtOnceWithTheDefinedOutcomeAndShowsNothing) {
+TEST_P(StartUpWithStrangeFileTest, EndsAtOnceWithTheDefinedOutcomeAndShowsNothing) {
     const StartUpCase& c = GetParam();
     const bool settingsFaulty = std::string_view(c.file) == kSettingsFileName;
     // The other file is a good one.
@@ -196,7 +196,7 @@ const StartUpCase kStartUpCases[] = {
     {"CharSetSparse4GiB", Kind::SparseWithoutCr, kCharSetFileName},
 };
 
-INSTANTIATE_TEST_SUITE_P(Files, StartUpWithStrangeFile, ::testing::ValuesIn(kStartUpCases),
+INSTANTIATE_TEST_SUITE_P(Files, StartUpWithStrangeFileTest, ::testing::ValuesIn(kStartUpCases),
                          [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "drill/drill_files.h"
 #include "morse/code_table.h"
+#include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -52,32 +53,19 @@ std::vector<Case> Cases() {
 }
 
 // Runs the body in a fresh temporary working directory, then goes back.
-class ExampleDir : public ::testing::Test {
+class ExamplesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        home_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / ("rivek-examples-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(home_);
-        fs::remove_all(dir_);
-    }
-
-    fs::path home_;
-    fs::path dir_;
+    rivek::testing::TempWorkingDir dir_{"rivek-examples"};
 };
 
-TEST_F(ExampleDir, EachExampleLoadsToItsPool) {
+TEST_F(ExamplesTest, EachExampleLoadsToItsPool) {
     rivek::CodeTable table;
     rivek::ResetCodeTable(table);
     for (const Case& c : Cases()) {
         SCOPED_TRACE(c.file);
         const fs::path source = kExamplesDir / c.file;
         ASSERT_TRUE(fs::exists(source));
-        fs::copy_file(source, dir_ / rivek::kCharSetFileName, fs::copy_options::overwrite_existing);
+        fs::copy_file(source, dir_.Path() / rivek::kCharSetFileName, fs::copy_options::overwrite_existing);
 
         rivek::CharPool pool;
         rivek::LoadCharPool(pool, table);
@@ -88,7 +76,7 @@ TEST_F(ExampleDir, EachExampleLoadsToItsPool) {
     }
 }
 
-TEST(Examples, EveryExampleFileIsCovered) {
+TEST_F(ExamplesTest, EveryExampleFileIsCovered) {
     std::set<std::string> expected;
     for (const Case& c : Cases()) expected.insert(c.file);
     std::set<std::string> found;

@@ -84,7 +84,7 @@ CodeTable FreshTable() {
     return table;
 }
 
-TEST(CodeTable, EveryByteHoldsItsChartPatternOrNothing) {
+TEST(CodeTableTest, EveryByteHoldsItsChartPatternOrNothing) {
     ASSERT_EQ(std::size(kChart), 95u);
     const CodeTable table = FreshTable();
     int withPattern = 0;
@@ -102,7 +102,7 @@ TEST(CodeTable, EveryByteHoldsItsChartPatternOrNothing) {
     EXPECT_EQ(withPattern, 95);
 }
 
-TEST(CodeTable, ResetClearsWhatWasThereBefore) {
+TEST(CodeTableTest, ResetClearsWhatWasThereBefore) {
     CodeTable table;
     for (int byte = 0; byte < 256; ++byte) table[static_cast<unsigned char>(byte)] = 5;
     ResetCodeTable(table);
@@ -112,7 +112,7 @@ TEST(CodeTable, ResetClearsWhatWasThereBefore) {
     }
 }
 
-TEST(CodeTable, SixElementPatternsBelongToTheSignsOnly) {
+TEST(CodeTableTest, SixElementPatternsBelongToTheSignsOnly) {
     const CodeTable table = FreshTable();
     std::set<unsigned char> longest;
     std::int32_t largest = 0;
@@ -125,7 +125,7 @@ TEST(CodeTable, SixElementPatternsBelongToTheSignsOnly) {
     EXPECT_EQ(largest, 692);
 }
 
-TEST(CodeTable, NumeralSwitchWritesTheSevenDigitsOnly) {
+TEST(CodeTableTest, NumeralSwitchWritesTheSevenDigitsOnly) {
     const CodeTable standard = FreshTable();
     CodeTable table = standard;
     SetNumeralMode(table, true);
@@ -155,7 +155,7 @@ TEST(CodeTable, NumeralSwitchWritesTheSevenDigitsOnly) {
     EXPECT_EQ(table.Entries(), standard.Entries());
 }
 
-TEST(CodeTable, PatternLengthCountsElementsAndRefusesNonPatterns) {
+TEST(CodeTableTest, PatternLengthCountsElementsAndRefusesNonPatterns) {
     struct Case {
         std::int32_t value;
         int length;

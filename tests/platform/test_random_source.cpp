@@ -10,7 +10,7 @@
 namespace rivek {
 namespace {
 
-TEST(RandomSource, DrawsEveryValueUniformly) {
+TEST(RandomSourceTest, DrawsEveryValueUniformly) {
     // Chi-square over 10 cells with 100,000 draws: 9 degrees of freedom,
     // 27.9 is the 0.1 % point.
     RandomSource random(12345);
@@ -29,7 +29,7 @@ TEST(RandomSource, DrawsEveryValueUniformly) {
     EXPECT_LT(chiSquare, 27.9);
 }
 
-TEST(RandomSource, SameSeedSameDrawsAndSizeOneGivesZero) {
+TEST(RandomSourceTest, SameSeedSameDrawsAndSizeOneGivesZero) {
     RandomSource a(7);
     RandomSource b(1);
     b.Seed(7);
@@ -37,7 +37,7 @@ TEST(RandomSource, SameSeedSameDrawsAndSizeOneGivesZero) {
     for (int i = 0; i < 10; ++i) EXPECT_EQ(a.Draw(1), 0);
 }
 
-TEST(RandomSource, SeedIsTheTimeOfDayInMilliseconds) {
+TEST(RandomSourceTest, SeedIsTheTimeOfDayInMilliseconds) {
     const std::uint32_t ms = MillisecondsSinceMidnightUtc();
     EXPECT_LT(ms, 86'400'000u);
     const auto now = std::chrono::system_clock::now().time_since_epoch();

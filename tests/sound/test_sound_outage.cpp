@@ -39,7 +39,7 @@ void Pump(std::chrono::milliseconds duration) {
     loop.exec();
 }
 
-TEST(SoundOutage, ServerAwayLongerThanQtWaitsLeavesTheDrillRunning) {
+TEST(SoundOutageTest, ServerAwayLongerThanQtWaitsLeavesTheDrillRunning) {
     if (!testing::OnPath("pulseaudio")) GTEST_SKIP() << "pulseaudio is not installed";
     testing::TempWorkingDir dir;
     testing::CallLog log;

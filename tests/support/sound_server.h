@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace rivek::testing {
 
 // The null sink's name; its monitor is "rivek_null.monitor".
@@ -101,27 +103,18 @@ inline bool SocketAnswers(const std::filesystem::path& path) {
 class PrivateRuntime {
 public:
     PrivateRuntime() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "rivek-sound-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
-        std::filesystem::create_directory(path_ / "home");
-        ::setenv("XDG_RUNTIME_DIR", pattern.c_str(), 1);
-        ::setenv("HOME", (path_ / "home").c_str(), 1);
+        std::filesystem::create_directory(folder_ / "home");
+        ::setenv("XDG_RUNTIME_DIR", folder_.Path().c_str(), 1);
+        ::setenv("HOME", (folder_ / "home").c_str(), 1);
         ::setenv("PULSE_SERVER", ("unix:" + Socket().string()).c_str(), 1);
     }
-    ~PrivateRuntime() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    PrivateRuntime(const PrivateRuntime&) = delete;
-    PrivateRuntime& operator=(const PrivateRuntime&) = delete;
 
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const { return folder_.Path(); }
     // Where our sound server listens.
-    std::filesystem::path Socket() const { return path_ / "native"; }
+    std::filesystem::path Socket() const { return folder_ / "native"; }
 
 private:
-    std::filesystem::path path_;
+    TempDir folder_{"rivek-sound"};
 };
 
 // A PulseAudio server of our own: no configuration file, a null sink whose

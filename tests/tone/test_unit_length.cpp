@@ -8,7 +8,7 @@
 namespace rivek {
 namespace {
 
-TEST(UnitLength, KnownPitchesAndSpeeds) {
+TEST(UnitLengthTest, KnownPitchesAndSpeeds) {
     struct Case {
         std::int32_t frequencyHz;
         std::int32_t speedParis;
@@ -45,7 +45,7 @@ std::int64_t RoundHalfEven(std::int64_t a, std::int64_t b) {
 
 // The whole of both ranges, against the exact rule and against the quotients
 // taken in long double and rounded to even by the FPU, which must agree.
-TEST(UnitLength, WholeRangeFollowsExactTiesToEven) {
+TEST(UnitLengthTest, WholeRangeFollowsExactTiesToEven) {
     std::int32_t shortest = INT32_MAX;
     std::int32_t longest = 0;
     for (std::int32_t f = kMinFrequencyHz; f <= kMaxFrequencyHz; ++f) {
@@ -69,7 +69,7 @@ TEST(UnitLength, WholeRangeFollowsExactTiesToEven) {
     EXPECT_EQ(longest, 2248);
 }
 
-TEST(UnitLength, ValuesOutsideTheRangesAreLimitedToTheNearerBound) {
+TEST(UnitLengthTest, ValuesOutsideTheRangesAreLimitedToTheNearerBound) {
     struct Case {
         std::int32_t frequencyHz;
         std::int32_t speedParis;

@@ -73,7 +73,7 @@ WaveStream Build(const List& durations, std::int32_t frequencyHz, std::int32_t s
     return image;
 }
 
-TEST(WaveBuilder, HeaderOfGroupE) {
+TEST(WaveBuilderTest, HeaderOfGroupE) {
     const WaveStream image = Build(Timing("E"), 800, 100);
     const std::uint8_t expected[] = {
         0x52, 0x49, 0x46, 0x46, 0x58, 0x24, 0x00, 0x00, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6d, 0x74,
@@ -84,7 +84,7 @@ TEST(WaveBuilder, HeaderOfGroupE) {
     EXPECT_EQ(WaveStream(image.begin(), image.begin() + sizeof expected), WaveStream(std::begin(expected), std::end(expected)));
 }
 
-TEST(WaveBuilder, GroupEIsSilenceOneDotSilence) {
+TEST(WaveBuilderTest, GroupEIsSilenceOneDotSilence) {
     const WaveStream image = Build(Timing("E"), 800, 100);
     ASSERT_EQ(image.size(), 9312u);
     for (std::size_t i = 0; i < 4634; ++i) {
@@ -97,7 +97,7 @@ TEST(WaveBuilder, GroupEIsSilenceOneDotSilence) {
     }
 }
 
-TEST(WaveBuilder, ImageSizes) {
+TEST(WaveBuilderTest, ImageSizes) {
     struct Case {
         const char* text;
         std::int32_t frequencyHz;
@@ -123,7 +123,7 @@ TEST(WaveBuilder, ImageSizes) {
     }
 }
 
-TEST(WaveBuilder, FirstAndLastSamplesOfATone) {
+TEST(WaveBuilderTest, FirstAndLastSamplesOfATone) {
     struct Case {
         std::int32_t frequencyHz;
         std::size_t firstIndex;  // k of the first listed sample
@@ -146,7 +146,7 @@ TEST(WaveBuilder, FirstAndLastSamplesOfATone) {
 
 // Every pitch's dash against std::sin; then at a pitch prime to 11025 a tone
 // long enough to pass through all 11025 residues.
-TEST(WaveBuilder, ToneSamplesMatchTheSine) {
+TEST(WaveBuilderTest, ToneSamplesMatchTheSine) {
     for (std::int32_t f = kMinFrequencyHz; f <= kMaxFrequencyHz; ++f) {
         const WaveStream image = Build({0, 3, 0}, f, 300);
         const std::size_t samples = (image.size() - kWaveHeaderBytes) / 2;
@@ -168,7 +168,7 @@ TEST(WaveBuilder, ToneSamplesMatchTheSine) {
 // Whole images, byte for byte, against the slow reference: groups of the
 // encoder at random pitches and speeds, and lists it never makes (long
 // tones, empty entries, a list ending on a tone).
-TEST(WaveBuilder, ImagesMatchTheSlowReference) {
+TEST(WaveBuilderTest, ImagesMatchTheSlowReference) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<std::int32_t> pitch(kMinFrequencyHz, kMaxFrequencyHz);
     std::uniform_int_distribution<std::int32_t> speed(kMinSpeedParis, kMaxSpeedParis);
@@ -188,7 +188,7 @@ TEST(WaveBuilder, ImagesMatchTheSlowReference) {
 
 // The stream keeps its memory between builds: a short image after a long
 // one must not carry any of the long one's samples.
-TEST(WaveBuilder, RebuildingIntoTheSameStreamLeavesNothingBehind) {
+TEST(WaveBuilderTest, RebuildingIntoTheSameStreamLeavesNothingBehind) {
     struct Step {
         const char* text;
         std::int32_t frequencyHz;
@@ -208,7 +208,7 @@ TEST(WaveBuilder, RebuildingIntoTheSameStreamLeavesNothingBehind) {
     }
 }
 
-TEST(WaveBuilder, ListsThatCannotMakeAnImageLeaveTheStreamAsItWas) {
+TEST(WaveBuilderTest, ListsThatCannotMakeAnImageLeaveTheStreamAsItWas) {
     const WaveStream before = Build(Timing("A"), 800, 100);
     WaveStream stream = before;
     EXPECT_THROW(BuildWave(stream, List{3, -1, 3}, 800, 100), std::invalid_argument);
@@ -220,7 +220,7 @@ TEST(WaveBuilder, ListsThatCannotMakeAnImageLeaveTheStreamAsItWas) {
     EXPECT_EQ(stream, before);
 }
 
-TEST(WaveBuilder, SizeLimitKeepsTheHeaderFieldsWithinSigned32Bits) {
+TEST(WaveBuilderTest, SizeLimitKeepsTheHeaderFieldsWithinSigned32Bits) {
     // 477,643 units of 2248 samples is the most that fits.
     List durations(477643 / 32767, INT16_MAX);
     durations.push_back(static_cast<std::int16_t>(477643 % 32767));

@@ -36,7 +36,7 @@ Bytes ImageOfE() {
     return image;
 }
 
-TEST(ReadWaveImage, ReadsTheToneBuildersImage) {
+TEST(ReadWaveImageTest, ReadsTheToneBuildersImage) {
     const Bytes image = ImageOfE();
     const auto wave = ReadWaveImage(image);
     ASSERT_TRUE(wave);
@@ -47,7 +47,7 @@ TEST(ReadWaveImage, ReadsTheToneBuildersImage) {
     EXPECT_EQ(wave->samples.size(), image.size() - 44);
 }
 
-TEST(ReadWaveImage, SkipsOtherChunksAndCutsPartialFrames) {
+TEST(ReadWaveImageTest, SkipsOtherChunksAndCutsPartialFrames) {
     Bytes image = ImageOfE();
     // A 3-byte "LIST" chunk (padded to 4) between "fmt " and "data".
     const Bytes list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
@@ -60,7 +60,7 @@ TEST(ReadWaveImage, SkipsOtherChunksAndCutsPartialFrames) {
     EXPECT_EQ(wave->samples.size(), image.size() - 57);
 }
 
-TEST(ReadWaveImage, RejectsMalformedImages) {
+TEST(ReadWaveImageTest, RejectsMalformedImages) {
     const Bytes good = ImageOfE();
     struct Case {
         const char* name;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "tool_runner.h"
 
 namespace {
@@ -34,15 +35,6 @@ bool HaveProgram(const char* name) {
 // Each test works in a directory of its own, removed afterwards.
 class ToolTimingWaveTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "rivek-tool-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
 
     ToolResult Tool(const std::vector<std::string>& args) const {
         return rivek::testing::RunCommand(rivek::testing::ToolCommandLine(args), dir_ / "stderr.txt");
@@ -62,7 +54,7 @@ protected:
         return rivek::testing::RunCommand(line, dir_ / "stderr.txt");
     }
 
-    fs::path dir_;
+    rivek::testing::TempDir dir_{"rivek-tool-test"};
 };
 
 std::uint32_t Le32(const std::string& bytes, std::size_t at) {

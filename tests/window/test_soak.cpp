@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdint>
@@ -32,6 +31,7 @@
 
 #include "drill/trial_controller.h"
 #include "platform/shift_jis.h"
+#include "support/temp_dir.h"
 #include "window/answer_field.h"
 #include "window/form1.h"
 
@@ -88,9 +88,6 @@ void Type(QWidget* widget, const QString& text) {
 class SoakTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(workDir_.isValid());
-        previousDir_ = QDir::currentPath();
-        QDir::setCurrent(workDir_.path());
         // Groups of 15 from letters, digits, signs and half-width kana.
         WriteFile("Rivek.ini", "800\r\n300\r\n15\r\n");
         WriteFile("Rivek.dat", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789'(),.?\xb1\xb2\xb3\xb4\xb5\xdd\r\n");
@@ -109,7 +106,6 @@ protected:
     void TearDown() override {
         form_.reset();
         controller_.reset();
-        QDir::setCurrent(previousDir_);
     }
 
     static void WriteFile(const char* name, const std::string& bytes) {
@@ -145,8 +141,7 @@ protected:
         QTest::keyClick(edit_, Qt::Key_Return);
     }
 
-    QTemporaryDir workDir_;
-    QString previousDir_;
+    testing::TempWorkingDir workDir_;
     SilentSound sound_;
     std::unique_ptr<TrialController> controller_;
     std::unique_ptr<TForm1> form_;

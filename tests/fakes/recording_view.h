@@ -8,7 +8,7 @@
 
 #include "checking/scoring.h"
 
-namespace rivek::testing_support {
+namespace rivek::testing {
 
 struct Segment {
     std::string text;
@@ -35,4 +35,4 @@ public:
     std::vector<std::pair<ScoreLabel, std::string>> writes;
 };
 
-}  // namespace rivek::testing_support
+}  // namespace rivek::testing
