@@ -3,7 +3,6 @@
 #include <cstddef>
 
 namespace rivek {
-namespace {
 
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -11,6 +10,8 @@ int HexDigitValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
+
+namespace {
 
 // One or more hexadecimal digits; at most eight of them after the leading
 // zeros. The 32 bits are read as two's complement ("FFFFFFFF" is -1).

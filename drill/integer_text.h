@@ -14,6 +14,9 @@ namespace rivek {
 
 std::optional<std::int32_t> ConvertIntegerText(std::string_view text);
 
+// The value of one hexadecimal digit (0-9, a-f, A-F), or -1.
+int HexDigitValue(char c);
+
 // A spin field's reading of its text: leading blanks are skipped, then the
 // rest must convert; otherwise nullopt (the field then gives its minimum).
 std::optional<std::int32_t> ConvertSpinText(std::string_view text);

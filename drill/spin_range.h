@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "tone/wave_builder.h"
+
 namespace rivek {
 
 enum class Setting {
@@ -20,10 +22,12 @@ struct SpinRange {
     std::int32_t Clamp(std::int32_t value) const { return std::clamp(value, minimum, maximum); }
 };
 
+// The pitch and speed ranges are the image builder's own, so the fields and
+// the builder always limit a value alike.
 constexpr SpinRange RangeOf(Setting setting) {
     switch (setting) {
-    case Setting::Frequency: return {100, 5000, 800};
-    case Setting::Speed: return {30, 300, 100};
+    case Setting::Frequency: return {kMinFrequencyHz, kMaxFrequencyHz, 800};
+    case Setting::Speed: return {kMinSpeedParis, kMaxSpeedParis, 100};
     case Setting::GroupLength: return {1, 15, 8};
     }
     return {0, 0, 0};

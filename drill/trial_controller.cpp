@@ -11,11 +11,6 @@ namespace {
 // The prompt after Reset, " Enter で開始" in code page 932; its first character is an ASCII space.
 constexpr std::string_view kResetPrompt = " Enter \x82\xc5\x8a\x4a\x8e\x6e";
 
-// The score labels after Reset, code page 932: 誤字：0, 脱字：0, 減点：0.
-constexpr std::string_view kResetWrongLabel = "\x8c\xeb\x8e\x9a\x81\x46" "0";
-constexpr std::string_view kResetMissingLabel = "\x92\x45\x8e\x9a\x81\x46" "0";
-constexpr std::string_view kResetPenaltyLabel = "\x8c\xb8\x93\x5f\x81\x46" "0";
-
 // A field's value limited to its range. The window clamps a field when it
 // loses the focus, so while the answer field has it this changes nothing;
 // it only keeps an out-of-range text from reaching the image builder.
@@ -78,10 +73,11 @@ void TrialController::Button1Click() {
     window_.Clear();
     // The labels show the state before the first group of the new drill:
     // nothing counted, group number 1.
-    window_.SetLabelText(ScoreLabel::Wrong, kResetWrongLabel);
-    window_.SetLabelText(ScoreLabel::Missing, kResetMissingLabel);
-    window_.SetLabelText(ScoreLabel::Penalty, kResetPenaltyLabel);
-    window_.SetLabelText(ScoreLabel::TrialNo, "No.1");
+    const DrillCounters firstGroup{1, 0, 0};
+    for (const ScoreLabel label :
+         {ScoreLabel::Wrong, ScoreLabel::Missing, ScoreLabel::Penalty, ScoreLabel::TrialNo}) {
+        window_.SetLabelText(label, LabelText(label, firstGroup));
+    }
     window_.SetAnswerText(kResetPrompt);
     window_.FocusAnswer();
 }

@@ -30,8 +30,8 @@ std::uint32_t Le32(const rivek::WaveStream& image, std::size_t at) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider provider(data, size);
     const bool abbreviated = provider.ConsumeBool();
-    const auto frequencyHz = provider.ConsumeIntegralInRange<std::int32_t>(100, 5000);
-    const auto speedParis = provider.ConsumeIntegralInRange<std::int32_t>(30, 300);
+    const auto frequencyHz = provider.ConsumeIntegralInRange<std::int32_t>(rivek::kMinFrequencyHz, rivek::kMaxFrequencyHz);
+    const auto speedParis = provider.ConsumeIntegralInRange<std::int32_t>(rivek::kMinSpeedParis, rivek::kMaxSpeedParis);
     const std::string text = provider.ConsumeRemainingBytesAsString();
 
     rivek::CodeTable table;

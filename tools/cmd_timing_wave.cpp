@@ -12,9 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "drill/spin_range.h"
 #include "morse/code_table.h"
 #include "morse/timing.h"
 #include "platform/shift_jis.h"
+#include "platform/upper_case.h"
 #include "tone/wave_builder.h"
 #include "tools/tool_common.h"
 
@@ -54,8 +56,8 @@ constexpr std::string_view kWaveUsage =
     "  --help         show this help\n"
     "  --             end of options (for a text that starts with '-')\n";
 
-constexpr std::int32_t kDefaultFrequencyHz = 800;
-constexpr std::int32_t kDefaultSpeedParis = 100;
+constexpr std::int32_t kDefaultFrequencyHz = RangeOf(Setting::Frequency).initial;
+constexpr std::int32_t kDefaultSpeedParis = RangeOf(Setting::Speed).initial;
 
 struct Options {
     bool abbreviated = false;
@@ -130,8 +132,6 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, std::strin
     return std::nullopt;
 }
 
-bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
 // A character for a message: 'X' (hex bytes), or only the hex bytes when
 // it has no printable form.
 std::string Describe(std::string_view character) {
@@ -155,7 +155,7 @@ void ReportPassedOver(std::string_view command, const CodeTable& table, std::str
     auto add = [&passedOver](const std::string& item) { passedOver += (passedOver.empty() ? "" : ", ") + item; };
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = IsLeadByte(byte) && i + 1 < text.size() ? 2 : 1;
+        const std::size_t length = IsShiftJisLeadByte(byte) && i + 1 < text.size() ? 2 : 1;
         const std::string_view character = text.substr(i, length);
         i += length;
         if (length == 1) {

@@ -2,19 +2,10 @@
 
 #include <iostream>
 
+#include "drill/integer_text.h"
 #include "platform/shift_jis.h"
 
 namespace rivek::tool {
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::optional<std::string> TextArgument(std::string_view argument, bool hex, std::string_view what) {
     if (!hex) {
@@ -31,8 +22,8 @@ std::optional<std::string> TextArgument(std::string_view argument, bool hex, std
         return std::nullopt;
     }
     for (std::size_t i = 0; i < argument.size(); i += 2) {
-        const int high = HexValue(argument[i]);
-        const int low = HexValue(argument[i + 1]);
+        const int high = HexDigitValue(argument[i]);
+        const int low = HexDigitValue(argument[i + 1]);
         if (high < 0 || low < 0) {
             std::cerr << "rivek-tool: " << what << " has a character that is not a hex digit\n";
             return std::nullopt;

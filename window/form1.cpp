@@ -152,13 +152,14 @@ void TForm1::CreateControls() {
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     StaticText4 = Place(ScoreText(client), "StaticText4", 80, 152, 57, 20);
-    StaticText4->SetText(QStringLiteral("誤字：0"));
     StaticText5 = Place(ScoreText(client), "StaticText5", 80, 176, 57, 20);
-    StaticText5->SetText(QStringLiteral("脱字：0"));
     StaticText6 = Place(ScoreText(client), "StaticText6", 80, 200, 57, 20);
-    StaticText6->SetText(QStringLiteral("減点：0"));
     StaticText7 = Place(ScoreText(client), "StaticText7", 16, 151, 38, 20);
-    StaticText7->SetText(QStringLiteral("No.1"));
+    // As a new drill shows them: nothing counted, group number 1.
+    for (const ScoreLabel label :
+         {ScoreLabel::Wrong, ScoreLabel::Missing, ScoreLabel::Penalty, ScoreLabel::TrialNo}) {
+        SetLabelText(label, LabelText(label, DrillCounters{1, 0, 0}));
+    }
 
     StaticText8 = Place(new StaticText(client), "StaticText8", 200, 160, 28, 16);
     StaticText8->SetText(QStringLiteral("正解"));

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "drill/spin_range.h"
 #include "support/temp_dir.h"
 #include "tool_runner.h"
 
@@ -280,7 +281,14 @@ TEST_F(ToolTimingWaveTest, HelpForEachCommand) {
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.out.rfind(std::string("Usage: rivek-tool ") + command, 0), 0u) << run.out;
     }
-    EXPECT_NE(Tool({"wave", "--help"}).out.find("100 to 5000"), std::string::npos);
+    // The help states the ranges and defaults the window's fields have.
+    const std::string help = Tool({"wave", "--help"}).out;
+    for (const rivek::Setting setting : {rivek::Setting::Frequency, rivek::Setting::Speed}) {
+        const rivek::SpinRange range = rivek::RangeOf(setting);
+        const std::string stated = std::to_string(range.minimum) + " to " + std::to_string(range.maximum);
+        EXPECT_NE(help.find(stated), std::string::npos) << stated;
+        EXPECT_NE(help.find("(default " + std::to_string(range.initial) + ")"), std::string::npos);
+    }
 }
 
 }  // namespace
