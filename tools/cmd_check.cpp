@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "checking/alignment.h"
@@ -111,19 +112,23 @@ int UsageError(std::string_view message) {
     return kExitUsage;
 }
 
-}  // namespace
-
-int RunCheck(const std::vector<std::string>& args) {
+struct CheckArguments {
     bool hex = false;
     bool json = false;
-    bool optionsEnded = false;
     std::vector<std::string> texts;
+};
+
+// The options and the two texts; an exit status when the command ends here
+// (help shown, or a usage error).
+std::variant<CheckArguments, int> ParseArguments(const std::vector<std::string>& args) {
+    CheckArguments parsed;
+    bool optionsEnded = false;
     for (const std::string& arg : args) {
         if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
             if (arg == "--hex") {
-                hex = true;
+                parsed.hex = true;
             } else if (arg == "--json") {
-                json = true;
+                parsed.json = true;
             } else if (arg == "--help" || arg == "-h") {
                 std::cout << kCheckUsage;
                 return kExitOk;
@@ -134,20 +139,42 @@ int RunCheck(const std::vector<std::string>& args) {
             }
             continue;
         }
-        texts.push_back(arg);
+        parsed.texts.push_back(arg);
     }
-    if (texts.size() != 2) return UsageError("needs two texts, SENT and TYPED");
+    if (parsed.texts.size() != 2) return UsageError("needs two texts, SENT and TYPED");
+    return parsed;
+}
 
-    const auto sent = TextArgument(texts[0], hex, "SENT");
+// The correction as the window shows it: line 1, then line 2 in colours,
+// then the counts.
+void PrintCorrection(const SegmentRecorder& view, std::int64_t wrong, std::int64_t missing) {
+    const bool ansi = isatty(STDOUT_FILENO) == 1;
+    for (std::size_t s = 0; s < view.segments.size(); ++s) {
+        std::string_view text = view.segments[s].first;
+        if (s == 0 && text.ends_with("\r\n")) text.remove_suffix(2);
+        PrintSegment(text, view.segments[s].second, ansi);
+        if (s == 0) std::cout << '\n';
+    }
+    std::cout << '\n'
+              << "wrong " << wrong << ", missing " << missing << ", penalty " << 3 * wrong + missing << '\n';
+}
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& args) {
+    const std::variant<CheckArguments, int> parsed = ParseArguments(args);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const CheckArguments& arguments = std::get<CheckArguments>(parsed);
+
+    const auto sent = TextArgument(arguments.texts[0], arguments.hex, "SENT");
     if (!sent) return kExitUsage;
-    const auto typed = TextArgument(texts[1], hex, "TYPED");
+    const auto typed = TextArgument(arguments.texts[1], arguments.hex, "TYPED");
     if (!typed) return kExitUsage;
     if (!AlignmentFits(sent->size(), typed->size())) {
         PrintError("check", "the texts are too long to align");
         return kExitUsage;
     }
 
-    const AnswerAlignment alignment = AlignAnswer(*sent, *typed);
     // Counters as they stand after the first Enter of a drill, so that the
     // totals after the scoring are the counts of this one trial.
     DrillCounters counters;
@@ -158,20 +185,11 @@ int RunCheck(const std::vector<std::string>& args) {
     const std::int64_t wrong = counters.WrongTotal;
     const std::int64_t missing = counters.MissingTotal;
 
-    if (json) {
-        PrintJson(alignment, view, wrong, missing);
-        return kExitOk;
+    if (arguments.json) {
+        PrintJson(AlignAnswer(*sent, *typed), view, wrong, missing);
+    } else {
+        PrintCorrection(view, wrong, missing);
     }
-
-    const bool ansi = isatty(STDOUT_FILENO) == 1;
-    for (std::size_t s = 0; s < view.segments.size(); ++s) {
-        std::string_view text = view.segments[s].first;
-        if (s == 0 && text.ends_with("\r\n")) text.remove_suffix(2);
-        PrintSegment(text, view.segments[s].second, ansi);
-        if (s == 0) std::cout << '\n';
-    }
-    std::cout << '\n'
-              << "wrong " << wrong << ", missing " << missing << ", penalty " << 3 * wrong + missing << '\n';
     return kExitOk;
 }
 

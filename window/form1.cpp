@@ -112,13 +112,24 @@ void TForm1::CreateControls() {
     setCentralWidget(client);
 
     // In the order of creation: a later control lies on top of an earlier one.
+    CreateFrames(client);
+    CreateSettingsControls(client);
+    CreateResultControls(client);
+    SetTabStops();
+}
+
+void TForm1::CreateFrames(QWidget* client) {
     Bevel1 = Place(SunkenLine(client), "Bevel1", -8, 0, 425, 2);
     Bevel2 = Place(SunkenLine(client), "Bevel2", 0, 136, 417, 2);
 
     Panel1 = Place(new QFrame(client), "Panel1", 8, 144, 169, 81);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setLineWidth(1);
+}
 
+// The upper area: Reset, the three spin fields with their names, the
+// numeral box.
+void TForm1::CreateSettingsControls(QWidget* client) {
     Button1 = Place(new QPushButton(QStringLiteral("Reset"), client), "Button1", 264, 24, 97, 25);
     // As on a dialog, Enter on the focused button presses it.
     Button1->setAutoDefault(true);
@@ -138,7 +149,11 @@ void TForm1::CreateControls() {
     StaticText3->SetText(QStringLiteral("Characters"));
 
     SpinEdit3 = Place(new SpinField(RangeOf(Setting::GroupLength), client), "SpinEdit3", 128, 104, 57, 21);
+}
 
+// The lower area: the answer field, the result box, the score labels and
+// the names of the box's lines and of the field.
+void TForm1::CreateResultControls(QWidget* client) {
     Edit1 = Place(new AnswerField(client), "Edit1", 232, 200, 185, 21);
     Edit1->setFont(WindowFont(kAnswerFontHeight, true));
     Edit1->setText(QStringLiteral("　Enter で開始"));  // begins with U+3000
@@ -167,8 +182,11 @@ void TForm1::CreateControls() {
     StaticText9->SetText(QStringLiteral("添削"));
     StaticText10 = Place(new StaticText(client), "StaticText10", 200, 204, 28, 16);
     StaticText10->SetText(QStringLiteral("入力"));
+}
 
-    // The tab stops; the labels, the panel and the lines are none.
+// The tab stops in their order; the labels, the panel and the lines are
+// none.
+void TForm1::SetTabStops() {
     for (QWidget* widget : std::initializer_list<QWidget*>{Bevel1, Bevel2, Panel1}) {
         widget->setFocusPolicy(Qt::NoFocus);
     }

@@ -78,6 +78,10 @@ protected:
 
 private:
     void CreateControls();
+    void CreateFrames(QWidget* client);
+    void CreateSettingsControls(QWidget* client);
+    void CreateResultControls(QWidget* client);
+    void SetTabStops();
     void CreateMenu();
     void PlaceWindow();
     SpinField* Spin(Setting setting) const;
