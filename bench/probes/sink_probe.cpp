@@ -17,6 +17,7 @@
 #include <QMediaDevices>
 #include <QWidget>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
