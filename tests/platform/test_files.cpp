@@ -153,13 +153,20 @@ TEST_F(FilesTest, KeepsTheOldFilesPermissions) {
     EXPECT_EQ(fs::status(kFile).permissions(), fs::perms(0640));
 }
 
-TEST_F(FilesTest, ReadOnlyFileIsNotReplacedEvenWhereTheFolderTakesNewFiles) {
-    TempWorkingDir::WriteFile(kFile, kOldBytes);
-    fs::permissions(kFile, fs::perms(0444));
-    fs::permissions(dir_.Path(), fs::perms(0777));
-    EXPECT_FALSE(SaveUnprivileged());
-    EXPECT_EQ(TempWorkingDir::ReadFile(kFile), kOldBytes);
-    EXPECT_EQ(Listing(), Strings{kFile});
+// A read-only file stays as it is, whether or not its folder would take a
+// new file in its place.
+TEST_F(FilesTest, ReadOnlyFileIsNotReplaced) {
+    for (const fs::perms folder : {fs::perms(0777), fs::perms(0555)}) {
+        SCOPED_TRACE(folder == fs::perms(0777) ? "folder takes new files" : "read-only folder");
+        fs::permissions(dir_.Path(), fs::perms(0755));
+        fs::remove(kFile);
+        TempWorkingDir::WriteFile(kFile, kOldBytes);
+        fs::permissions(kFile, fs::perms(0444));
+        fs::permissions(dir_.Path(), folder);
+        EXPECT_FALSE(SaveUnprivileged());
+        EXPECT_EQ(TempWorkingDir::ReadFile(kFile), kOldBytes);
+        EXPECT_EQ(Listing(), Strings{kFile});
+    }
 }
 
 TEST_F(FilesTest, UnwritableFolderWithoutTheFileGetsNothing) {
