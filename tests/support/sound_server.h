@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdint>
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -98,8 +100,9 @@ inline bool SocketAnswers(const std::filesystem::path& path) {
 
 // A private runtime folder for this test process, with a home folder of its
 // own inside; XDG_RUNTIME_DIR, HOME and PULSE_SERVER point into it, so that
-// Qt Multimedia and parec find our server and no other. Must be made before
-// Qt starts. Removed with everything in it when it goes.
+// the sound services and parec find our server and no other. Must be made
+// before a sound service or Qt starts. Removed with everything in it when
+// it goes.
 class PrivateRuntime {
 public:
     PrivateRuntime() {
@@ -154,6 +157,61 @@ inline bool WaitForSamples(const std::filesystem::path& file) {
         std::this_thread::sleep_for(10ms);
     }
     return false;
+}
+
+// Watches a recording that parec is writing and returns when it first
+// holds a sample louder than `threshold`, or nullopt at `deadline`. Reads
+// only what is new at each look, every 5 ms.
+inline std::optional<std::chrono::steady_clock::time_point> WaitForTone(
+    const std::filesystem::path& file, std::chrono::steady_clock::time_point deadline, int threshold = 8000) {
+    using namespace std::chrono_literals;
+    std::uintmax_t read = 0;
+    std::string bytes;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(file, ec);
+        if (!ec && size / 2 * 2 > read) {
+            std::ifstream in(file, std::ios::binary);
+            in.seekg(static_cast<std::streamoff>(read));
+            bytes.resize(static_cast<std::size_t>(size / 2 * 2 - read));
+            in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            bytes.resize(static_cast<std::size_t>(in.gcount() / 2 * 2));
+            read += bytes.size();
+            for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+                const auto lo = static_cast<unsigned char>(bytes[i]);
+                const auto hi = static_cast<unsigned char>(bytes[i + 1]);
+                const int sample = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | hi << 8));
+                if (sample > threshold || sample < -threshold) return now;
+            }
+        }
+        if (now > deadline) return std::nullopt;
+        std::this_thread::sleep_for(5ms);
+    }
+}
+
+// Peak level of a recording between two times (from its start).
+inline int RecordedPeak(const std::filesystem::path& file, std::chrono::milliseconds from,
+                        std::chrono::milliseconds to) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto first = static_cast<std::size_t>(from.count()) * kRecordingRate / 1000;
+    const auto last = std::min(bytes.size() / 2, static_cast<std::size_t>(to.count()) * kRecordingRate / 1000);
+    int peak = 0;
+    for (std::size_t i = first; i < last; ++i) {
+        const auto lo = static_cast<unsigned char>(bytes[2 * i]);
+        const auto hi = static_cast<unsigned char>(bytes[2 * i + 1]);
+        const int sample = static_cast<std::int16_t>(static_cast<std::uint16_t>(lo | hi << 8));
+        peak = std::max(peak, sample < 0 ? -sample : sample);
+    }
+    return peak;
+}
+
+// The length of a recording so far.
+inline std::chrono::milliseconds RecordingLength(const std::filesystem::path& file) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(file, ec);
+    return std::chrono::milliseconds(ec ? 0 : size / 2 * 1000 / kRecordingRate);
 }
 
 // The letters and digits morse2ascii hears in a recording, upper case.

@@ -1,13 +1,14 @@
 // The whole program as a user meets it: the real window on an X server of
 // its own (Xvfb), keys that come through that server (xdotool, by the XTEST
 // extension, to the window that has the input focus), the groups sounding
-// through Qt Multimedia into a PulseAudio null sink of our own. The groups
-// are copied by ear (morse2ascii reads a recording of the sink's monitor)
-// and typed back; the window must score every one as copied without fault.
+// through the program's sound service into a PulseAudio null sink of our
+// own. The groups are copied by ear (morse2ascii reads a recording of the
+// sink's monitor) and typed back; the window must score every one as
+// copied without fault.
 //
-// Qt connects to its display and its sound server once per process, so
-// both are started in main() before the application object, and ended by
-// their pid after it has gone.
+// Qt connects to its display once per process, so the display and the
+// sound server are both started in main() before the application object,
+// and ended by their pid after it has gone.
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -33,7 +34,7 @@
 #include "drill/drill_files.h"
 #include "drill/trial_controller.h"
 #include "support/temp_dir.h"
-#include "sound/qt_sound_service.h"
+#include "sound/pulse_sound_service.h"
 #include "support/sound_server.h"
 #include "window/form1.h"
 
@@ -62,7 +63,7 @@ struct OwnedProcess {
 };
 
 // Runs the event loop for a while: the window answers its X events and the
-// sink is fed from it.
+// sound goes on meanwhile.
 void Pump(std::chrono::milliseconds duration) {
     QEventLoop loop;
     QTimer::singleShot(duration, &loop, &QEventLoop::quit);
@@ -136,7 +137,7 @@ TEST_F(WindowOnXTest, GroupsCopiedByEarAndTypedBackScoreWithoutFault) {
     testing::TempWorkingDir::WriteFile(kSettingsFileName, "800\r\n100\r\n5\r\n");
 
     // Wired as the program's entry wires them.
-    QtSoundService sound;
+    PulseSoundService sound;
     TForm1 form1;
     TrialController controller(form1, sound);
     form1.Attach(controller);
@@ -196,7 +197,8 @@ int main(int argc, char** argv) {
     using namespace std::chrono_literals;
     ::testing::InitGoogleTest(&argc, argv);
     // The runtime folder (and the sound server's socket in it) is chosen
-    // before Qt starts, so that Qt Multimedia and parec find our server.
+    // before Qt and the sound service start, so that both and parec find our
+    // server.
     const rivek::testing::PrivateRuntime runtime;
     rivek::gRuntime = &runtime;
 
