@@ -25,21 +25,24 @@ namespace {
 // The stream's buffer on the server's side: the server asks for more
 // whenever the stream holds less than kTargetBuffer, in requests of at
 // least kRequestSize, and (adjusting its sink's latency to the stream) mixes
-// about (target - 2 x request) / 2 = 20 ms ahead of what is heard.
+// about (target - 2 x request) / 2 = 25 ms ahead of what is heard.
 //
 // How soon a group is heard does not depend on these: a group always
-// starts on a stream that is ready and corked, and the server starts an
-// idle sink as soon as a stream begins to play (the first sample reached a
-// null sink 1.3-1.7 ms after Play, alike for targets of 20, 40 and 60 ms).
-// What they set is how long the server and this thread may be kept from
-// running before the tone breaks up (the target less what the sink mixes
-// ahead: 40 ms), how often this thread wakes while a group sounds (every
-// request: about 100 times a second), and how much of a group a sink that
-// cannot take back what it has mixed still plays after Stop (20 ms). A
-// target of 20 ms broke the tone up on a machine busy with compilers (load
-// 10 on 2 cores); 60 ms did not.
-constexpr pa_usec_t kTargetBuffer = 60 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kRequestSize = 10 * PA_USEC_PER_MSEC;
+// starts on a fresh stream that is ready and corked, and the server starts
+// an idle sink as soon as a stream begins to play (the first sample
+// reached a null sink 1.3-1.7 ms after Play, alike for targets of 20, 40
+// and 60 ms). Nor does Stop: the stream is let go, and the server drops
+// all it held. What they set is
+//   - how long the server and this thread may be kept from running before
+//     the tone breaks up: the target less what the sink mixes ahead, 75 ms
+//     (a target of 20 ms broke the tone up on a machine busy with
+//     compilers, load 10 on 2 cores; 60 ms did not);
+//   - how often this thread wakes while a group sounds: once a request,
+//     about 40 times a second (at 60/10 ms: 100 times);
+//   - how much a sink that cannot take back what it has mixed still plays
+//     after Stop, and how soon a volume change is heard: 25 ms.
+constexpr pa_usec_t kTargetBuffer = 100 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kRequestSize = 25 * PA_USEC_PER_MSEC;
 
 // Rivek's images: 16-bit mono at 11025 Hz. The stream kept ready between
 // groups has this format; an image of another format gets a stream of its
