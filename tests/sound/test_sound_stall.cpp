@@ -73,6 +73,9 @@ private:
 
 enum class Stall { SilentSocket, StoppedServer };
 
+const char* Name(Stall stall) { return stall == Stall::SilentSocket ? "SilentSocket" : "StoppedServer"; }
+void PrintTo(Stall stall, std::ostream* out) { *out << Name(stall); }
+
 class SoundStallTest : public ::testing::TestWithParam<Stall> {
 protected:
     void SetUp() override {
@@ -185,9 +188,7 @@ TEST_P(SoundStallTest, WindowAnswersAndExitSaves) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stalls, SoundStallTest, ::testing::Values(Stall::SilentSocket, Stall::StoppedServer),
-                         [](const ::testing::TestParamInfo<Stall>& row) {
-                             return row.param == Stall::SilentSocket ? "SilentSocket" : "StoppedServer";
-                         });
+                         [](const ::testing::TestParamInfo<Stall>& row) { return std::string(Name(row.param)); });
 
 }  // namespace
 }  // namespace rivek
