@@ -2,6 +2,7 @@
 // group can make (fifteen 0s of 22 units at F 103, S 30: 748,584 samples,
 // 1,497,212 bytes) should take at most twice as long to build as a memcpy
 // of the same number of bytes. Run by hand: the ratio is printed last.
+// Shaped and Farnsworth images are measured beside the plain ones.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -71,6 +72,38 @@ void BM_BuildWaveParis(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BuildWaveParis);
+
+// The largest image again with the longest edges on every tone: shaping
+// costs two short loops per distinct tone length, not a pass over the image.
+void BM_BuildWaveLargestImageShaped(benchmark::State& state) {
+    const rivek::TimingList list = LargestGroup();
+    rivek::WaveStream stream;
+    const rivek::WaveOptions options{0, rivek::kMaxRiseTimeMs};
+    for (auto _ : state) {
+        rivek::BuildWave(stream, list.Durations(), 103, 30, options);
+        benchmark::DoNotOptimize(stream.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(stream.size()));
+}
+BENCHMARK(BM_BuildWaveLargestImageShaped);
+
+// A trial's group with both options, as a learner sets them: characters at
+// 100, spacing as at 50, 5 ms edges.
+void BM_BuildWaveParisFarnsworthShaped(benchmark::State& state) {
+    rivek::CodeTable table;
+    rivek::ResetCodeTable(table);
+    rivek::TimingList list;
+    rivek::BuildTiming(list, table, "PARIS");
+    rivek::WaveStream stream;
+    const rivek::WaveOptions options{50, 5};
+    for (auto _ : state) {
+        rivek::BuildWave(stream, list.Durations(), 800, 100, options);
+        benchmark::DoNotOptimize(stream.data());
+    }
+}
+BENCHMARK(BM_BuildWaveParisFarnsworthShaped);
 
 // Keeps each benchmark's real time per iteration for the closing ratio.
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -12,6 +12,12 @@ namespace {
 
 constexpr std::int32_t kAmplitude = 30000;
 constexpr std::size_t kLongestCommonTone = 3;  // [units] a dash
+constexpr std::int64_t kMillisecondsPerSecond = 1000;
+// The longest edge, R at 10 ms: Round(11025 * 10 / 1000) = 110 [samples].
+constexpr std::size_t kMaxEdgeSamples = 110;
+// Seconds in a PARIS word [s * chars/min]: 50 units of 6/S seconds.
+constexpr std::int64_t kParisWordSecondsTimesSpeed = 300;
+constexpr std::int64_t kParisSpacingUnits = 19;
 
 // a / b rounded to the nearest integer, ties to even, exactly: with
 // q = a div b and r = a mod b the result is q + 1 if 2r > b, or if 2r = b
@@ -113,38 +119,119 @@ std::int32_t LimitFrequency(std::int32_t frequencyHz) {
     return std::clamp(frequencyHz, kMinFrequencyHz, kMaxFrequencyHz);
 }
 
-// N = U * units, checked against the header's limit.
-std::int64_t SampleCount(std::span<const std::int16_t> durations, std::int32_t samplesPerUnit) {
-    std::int64_t units = 0;
-    for (const std::int16_t length : durations) {
+std::int32_t LimitSpeed(std::int32_t speedParis) { return std::clamp(speedParis, kMinSpeedParis, kMaxSpeedParis); }
+
+// Whether entry i of a list, `length` units long, is spacing: a gap of
+// more than one unit (the lead-in, the gap after a character).
+constexpr bool IsSpacing(std::size_t i, std::int64_t length) { return i % 2 == 0 && length > 1; }
+
+// The samples of entry i of a list.
+std::int64_t EntrySamples(std::size_t i, std::int64_t length, const WaveTiming& timing) {
+    const std::int64_t perUnit =
+        timing.unit.samplesPerUnit + (IsSpacing(i, length) ? timing.spacingExtraSamples : 0);
+    return length * perUnit;
+}
+
+// N = U * (units outside spacing) + (U + A) * (units of spacing), checked
+// against the header's limit.
+std::int64_t SampleCount(std::span<const std::int16_t> durations, const WaveTiming& timing) {
+    std::int64_t plainUnits = 0;
+    std::int64_t spacingUnits = 0;
+    for (std::size_t i = 0; i < durations.size(); ++i) {
+        const std::int16_t length = durations[i];
         if (length < 0) throw std::invalid_argument("BuildWave: a negative length in the timing list");
-        units += length;
+        (IsSpacing(i, length) ? spacingUnits : plainUnits) += length;
     }
     // A span in memory has fewer than 2^47 entries of at most 2^15 units, so
-    // the sum cannot overflow; the product is checked before it is formed.
-    if (units > kMaxWaveSamples / samplesPerUnit) {
+    // the sums cannot overflow; the products are checked before they are
+    // formed, and each is at most kMaxWaveSamples, so their sum fits too.
+    const std::int64_t plainPerUnit = timing.unit.samplesPerUnit;
+    const std::int64_t spacingPerUnit = plainPerUnit + timing.spacingExtraSamples;
+    if (plainUnits > kMaxWaveSamples / plainPerUnit || spacingUnits > kMaxWaveSamples / spacingPerUnit ||
+        plainUnits * plainPerUnit > kMaxWaveSamples - spacingUnits * spacingPerUnit) {
         throw std::length_error("BuildWave: the timing list is too long for one WAV image");
     }
-    return units * samplesPerUnit;
+    return plainUnits * plainPerUnit + spacingUnits * spacingPerUnit;
+}
+
+// The gains of one edge of e samples, g(j) = (1 - cos(pi (j + 1/2) / e)) / 2.
+using EdgeGains = std::array<double, kMaxEdgeSamples>;
+
+void ComputeEdgeGains(std::int64_t edge, EdgeGains& gains) {
+    for (std::int64_t j = 0; j < edge; ++j) {
+        const double angle =
+            std::numbers::pi * (static_cast<double>(j) + 0.5) / static_cast<double>(edge);
+        gains[static_cast<std::size_t>(j)] = (1.0 - std::cos(angle)) / 2.0;
+    }
+}
+
+std::int16_t GetLe16(const std::uint8_t* in) { return static_cast<std::int16_t>(in[0] | in[1] << 8); }
+
+// Rise and fall, in place, of a tone of `count` samples written
+// little-endian at `tone`.
+void ShapeTone(std::uint8_t* tone, std::int64_t count, std::int32_t edgeSamples) {
+    const std::int64_t edge = std::min<std::int64_t>(edgeSamples, count / 2);
+    if (edge == 0) return;
+    EdgeGains gains;
+    ComputeEdgeGains(edge, gains);
+    auto scale = [&gains](std::uint8_t* sample, std::int64_t j) {
+        const double shaped = GetLe16(sample) * gains[static_cast<std::size_t>(j)];
+        PutLe16(sample, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(shaped))));
+    };
+    for (std::int64_t j = 0; j < edge; ++j) {
+        scale(tone + 2 * j, j);
+        scale(tone + 2 * (count - 1 - j), j);
+    }
 }
 
 }  // namespace
 
 UnitLength ComputeUnitLength(std::int32_t frequencyHz, std::int32_t speedParis) {
-    return UnitLengthOf(LimitFrequency(frequencyHz), std::clamp(speedParis, kMinSpeedParis, kMaxSpeedParis));
+    return UnitLengthOf(LimitFrequency(frequencyHz), LimitSpeed(speedParis));
+}
+
+std::int32_t ComputeSpacingExtra(std::int32_t speedParis, std::int32_t effectiveSpeedParis) {
+    const std::int64_t s = LimitSpeed(speedParis);
+    if (effectiveSpeedParis == 0 || effectiveSpeedParis >= s) return 0;
+    const std::int64_t e = LimitSpeed(effectiveSpeedParis);
+    // A = 11025 (300/E - 300/S) / 19 = 11025 * 300 (S - E) / (19 E S)
+    return static_cast<std::int32_t>(
+        RoundQuotient(kSampleRateHz * kParisWordSecondsTimesSpeed * (s - e), kParisSpacingUnits * e * s));
+}
+
+std::int32_t ComputeEdgeSamples(std::int32_t riseTimeMs) {
+    const std::int64_t rise = std::clamp(riseTimeMs, 0, kMaxRiseTimeMs);
+    return static_cast<std::int32_t>(RoundQuotient(kSampleRateHz * rise, kMillisecondsPerSecond));
+}
+static_assert(RoundQuotient(kSampleRateHz * kMaxRiseTimeMs, kMillisecondsPerSecond) == kMaxEdgeSamples);
+
+WaveTiming ComputeWaveTiming(std::int32_t frequencyHz, std::int32_t speedParis, const WaveOptions& options) {
+    return {ComputeUnitLength(frequencyHz, speedParis), ComputeSpacingExtra(speedParis, options.effectiveSpeedParis),
+            ComputeEdgeSamples(options.riseTimeMs)};
 }
 
 std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t frequencyHz,
                           std::int32_t speedParis) {
-    const UnitLength unit = ComputeUnitLength(frequencyHz, speedParis);
-    return kWaveHeaderBytes + 2 * static_cast<std::size_t>(SampleCount(durations, unit.samplesPerUnit));
+    return WaveImageSize(durations, frequencyHz, speedParis, WaveOptions{});
+}
+
+std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t frequencyHz,
+                          std::int32_t speedParis, const WaveOptions& options) {
+    const WaveTiming timing = ComputeWaveTiming(frequencyHz, speedParis, options);
+    return kWaveHeaderBytes + 2 * static_cast<std::size_t>(SampleCount(durations, timing));
 }
 
 void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations, std::int32_t frequencyHz,
                std::int32_t speedParis) {
+    BuildWave(stream, durations, frequencyHz, speedParis, WaveOptions{});
+}
+
+void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations, std::int32_t frequencyHz,
+               std::int32_t speedParis, const WaveOptions& options) {
     const std::int32_t f = LimitFrequency(frequencyHz);
-    const std::int64_t samplesPerUnit = ComputeUnitLength(f, speedParis).samplesPerUnit;
-    const std::int64_t sampleCount = SampleCount(durations, static_cast<std::int32_t>(samplesPerUnit));
+    const WaveTiming timing = ComputeWaveTiming(f, speedParis, options);
+    const std::int64_t samplesPerUnit = timing.unit.samplesPerUnit;
+    const std::int64_t sampleCount = SampleCount(durations, timing);
 
     // Sized once, keeping the stream's memory from the last build, so that
     // trial after trial allocates nothing. resize() zero-fills only what it
@@ -157,20 +244,38 @@ void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations, std:
     WriteHeader(image, static_cast<std::uint32_t>(2 * sampleCount));
 
     // Every tone restarts at v(1), so all tones of one length are the same
-    // samples: a dash is computed once per build, and a dot is its first
-    // unit. Longer tones (never made by the encoder) go on from the dash.
+    // samples: a dash is computed once per build, and an unshaped dot is
+    // its first unit. Shaped, a dot ends in its own fall and is computed
+    // once too. Other tones (never made by the encoder) go on from the
+    // unshaped dash and are shaped where they stand.
     std::array<std::uint8_t, 2 * kLongestCommonTone * kLongestUnit> dash;
     const std::int64_t dashSamples = static_cast<std::int64_t>(kLongestCommonTone) * samplesPerUnit;
     WriteTone(dash.data(), 1, dashSamples, f);
+    const bool shaped = timing.edgeSamples > 0;
+    std::array<std::uint8_t, 2 * kLongestUnit> dot;
+    std::array<std::uint8_t, 2 * kLongestCommonTone * kLongestUnit> shapedDash;
+    if (shaped) {
+        std::memcpy(dot.data(), dash.data(), static_cast<std::size_t>(2 * samplesPerUnit));
+        ShapeTone(dot.data(), samplesPerUnit, timing.edgeSamples);
+        std::memcpy(shapedDash.data(), dash.data(), static_cast<std::size_t>(2 * dashSamples));
+        ShapeTone(shapedDash.data(), dashSamples, timing.edgeSamples);
+    }
 
     std::size_t at = kWaveHeaderBytes;
     for (std::size_t i = 0; i < durations.size(); ++i) {
-        const std::int64_t samples = durations[i] * samplesPerUnit;
+        const std::int64_t samples = EntrySamples(i, durations[i], timing);
         const auto bytes = static_cast<std::size_t>(2 * samples);
         if (i % 2 == 1) {
-            const std::int64_t copied = std::min(samples, dashSamples);
-            std::memcpy(image + at, dash.data(), static_cast<std::size_t>(2 * copied));
-            if (samples > copied) WriteTone(image + at + 2 * copied, copied + 1, samples - copied, f);
+            if (shaped && samples == samplesPerUnit) {
+                std::memcpy(image + at, dot.data(), bytes);
+            } else if (shaped && samples == dashSamples) {
+                std::memcpy(image + at, shapedDash.data(), bytes);
+            } else {
+                const std::int64_t copied = std::min(samples, dashSamples);
+                std::memcpy(image + at, dash.data(), static_cast<std::size_t>(2 * copied));
+                if (samples > copied) WriteTone(image + at + 2 * copied, copied + 1, samples - copied, f);
+                if (shaped) ShapeTone(image + at, samples, timing.edgeSamples);
+            }
         } else if (at < zeroFrom) {
             std::memset(image + at, 0, std::min(bytes, zeroFrom - at));
         }

@@ -12,6 +12,34 @@
 // Image layout (little-endian): "RIFF", 36 + 2N, "WAVE", "fmt ", 16, 1 (PCM),
 // 1 channel, 11025 [samples/s], 22050 [bytes/s], 2 [bytes/frame], 16 [bits],
 // "data", 2N, then the N samples: 44 + 2N bytes in all.
+//
+// Two options change the image; both are off by default, and then the image
+// is exactly the one above (WaveOptions{}).
+//
+// Farnsworth spacing: the characters keep the timing of the speed S, and
+// the spacing between them is stretched so that a PARIS word lasts as long
+// as at the lower effective speed E [PARIS chars/min]. A PARIS word is 50
+// units: 31 inside its characters (tones and the one-unit gaps between
+// them) and 19 of spacing (four 3-unit gaps between characters and the
+// 7-unit word gap). At E it lasts 300/E seconds instead of 300/S (60/wpm
+// with wpm = chars/min / 5), and the 19 units of spacing share the
+// difference:
+//   A = Round(11025 * (300/E - 300/S) / 19)
+//     = Round(3307500 * (S - E) / (19 * E * S))     [samples per unit]
+// Every unit of a gap longer than one unit (the lead-in and the gap after
+// each character) is a unit of spacing and lasts U + A samples; tones and
+// the one-unit gaps inside a character keep U. E = 0 means off, and so
+// does any E >= S (A = 0); an E from 1 to 29 counts as 30.
+//
+// Tone shaping: every tone rises and falls along a raised cosine, inside
+// its own length, so element lengths and timing stay as they are.
+//   R = Round(11025 * rise / 1000) = Round(441 * rise / 40)   [samples]
+// with the rise time in 0..10 ms (5 ms gives R = 55). In a tone of L
+// samples each edge lasts e = min(R, L div 2) samples; the j-th sample
+// counted from either end of the tone (j = 0 .. e - 1) becomes
+//   lround(v(k) * g(j)),   g(j) = (1 - cos(pi * (j + 1/2) / e)) / 2,
+// in double, rounded half away from zero. g(j) + g(e - 1 - j) = 1, and a
+// rise time of 0 leaves every sample as it is.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +58,7 @@ inline constexpr std::int32_t kMinFrequencyHz = 100;
 inline constexpr std::int32_t kMaxFrequencyHz = 5000;
 inline constexpr std::int32_t kMinSpeedParis = 30;
 inline constexpr std::int32_t kMaxSpeedParis = 300;
+inline constexpr std::int32_t kMaxRiseTimeMs = 10;
 
 // The most samples one image may hold: every size field of the header,
 // 36 + 2N included, then stays within a signed 32-bit number, so readers
@@ -49,11 +78,40 @@ struct UnitLength {
 // outside are limited to the ranges first). U lies between 176 and 2248.
 UnitLength ComputeUnitLength(std::int32_t frequencyHz, std::int32_t speedParis);
 
+// The options beyond pitch and speed; the defaults give the plain image.
+struct WaveOptions {
+    // [PARIS chars/min] Farnsworth spacing below the speed; 0 is off.
+    std::int32_t effectiveSpeedParis = 0;
+    // [ms] the raised-cosine rise and fall of every tone, 0..10 (values
+    // outside are limited to the range); 0 is hard keying.
+    std::int32_t riseTimeMs = 0;
+
+    friend bool operator==(const WaveOptions&, const WaveOptions&) = default;
+};
+
+// Everything a build needs, in samples.
+struct WaveTiming {
+    UnitLength unit;                     // U: tones and the gaps inside a character
+    std::int32_t spacingExtraSamples;    // A: added to each unit of spacing
+    std::int32_t edgeSamples;            // R: the longest rise or fall of a tone
+};
+
+// A for a speed and an effective speed (both limited to 30..300; E = 0 or
+// E >= S gives 0). At most 5222 (S 300, E 30).
+std::int32_t ComputeSpacingExtra(std::int32_t speedParis, std::int32_t effectiveSpeedParis);
+
+// R for a rise time (limited to 0..10 ms). At most 110.
+std::int32_t ComputeEdgeSamples(std::int32_t riseTimeMs);
+
+WaveTiming ComputeWaveTiming(std::int32_t frequencyHz, std::int32_t speedParis, const WaveOptions& options);
+
 // The size in bytes, 44 + 2N, of the image that BuildWave would make.
 // Throws std::invalid_argument for a negative length in the list, and
 // std::length_error when N would exceed kMaxWaveSamples.
 std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t frequencyHz,
                           std::int32_t speedParis);
+std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t frequencyHz,
+                          std::int32_t speedParis, const WaveOptions& options);
 
 // Replaces the content of `stream` with the image of `durations` (a timing
 // list, gaps at even indices, tones at odd ones; each entry contributes
@@ -63,5 +121,10 @@ std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t 
 // On the errors of WaveImageSize the stream is left as it was.
 void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations,
                std::int32_t frequencyHz, std::int32_t speedParis);
+
+// The same with Farnsworth spacing and tone shaping as `options` asks; with
+// WaveOptions{} the very same image.
+void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations,
+               std::int32_t frequencyHz, std::int32_t speedParis, const WaveOptions& options);
 
 }  // namespace rivek

@@ -11,61 +11,17 @@
 #include "morse/code_table.h"
 #include "morse/timing.h"
 #include "tone/wave_builder.h"
+#include "reference_image.h"
 
 namespace rivek {
 namespace {
 
-using List = std::vector<std::int16_t>;
-
-// v(k) evaluated as the rule states it, in long double, k not reduced.
-std::int16_t ToneSample(std::int32_t frequencyHz, std::int64_t k) {
-    const long double value = 30000.0L * std::sin(static_cast<long double>(frequencyHz) * 2.0L *
-                                                  std::numbers::pi_v<long double> * static_cast<long double>(k) /
-                                                  11025.0L);
-    return static_cast<std::int16_t>(std::nearbyint(value));
-}
-
-std::int16_t SampleAt(const WaveStream& image, std::size_t index) {
-    const std::size_t at = kWaveHeaderBytes + 2 * index;
-    return static_cast<std::int16_t>(image.at(at) | image.at(at + 1) << 8);
-}
-
-std::uint32_t Le32(const WaveStream& image, std::size_t at) {
-    return static_cast<std::uint32_t>(image.at(at)) | static_cast<std::uint32_t>(image.at(at + 1)) << 8 |
-           static_cast<std::uint32_t>(image.at(at + 2)) << 16 | static_cast<std::uint32_t>(image.at(at + 3)) << 24;
-}
-
-// The slow, plainly right image: field by field, sample by sample with
-// std::sin, appended one at a time.
-WaveStream ReferenceImage(const List& durations, std::int32_t frequencyHz, std::int32_t samplesPerUnit) {
-    WaveStream image;
-    auto put = [&image](std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) image.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    };
-    auto tag = [&image](const char* text) { image.insert(image.end(), text, text + 4); };
-    std::uint64_t units = 0;
-    for (const std::int16_t d : durations) units += static_cast<std::uint64_t>(d);
-    const std::uint64_t sampleBytes = 2 * units * static_cast<std::uint64_t>(samplesPerUnit);
-    tag("RIFF"), put(36 + sampleBytes, 4), tag("WAVE"), tag("fmt "), put(16, 4), put(1, 2), put(1, 2);
-    put(11025, 4), put(22050, 4), put(2, 2), put(16, 2), tag("data"), put(sampleBytes, 4);
-    for (std::size_t i = 0; i < durations.size(); ++i) {
-        const std::int64_t length = std::int64_t{durations[i]} * samplesPerUnit;
-        for (std::int64_t k = 1; k <= length; ++k) {
-            const std::int16_t sample = i % 2 == 1 ? ToneSample(frequencyHz, k) : 0;
-            put(static_cast<std::uint16_t>(sample), 2);
-        }
-    }
-    return image;
-}
-
-List Timing(std::string_view text) {
-    CodeTable table;
-    ResetCodeTable(table);
-    TimingList list;
-    BuildTiming(list, table, text);
-    const auto durations = list.Durations();
-    return List(durations.begin(), durations.end());
-}
+using rivek::testing::Le32;
+using rivek::testing::List;
+using rivek::testing::ReferenceImage;
+using rivek::testing::SampleAt;
+using rivek::testing::Timing;
+using rivek::testing::ToneSample;
 
 WaveStream Build(const List& durations, std::int32_t frequencyHz, std::int32_t speedParis) {
     WaveStream image;
@@ -113,7 +69,7 @@ TEST(WaveBuilderTest, ImageSizes) {
         {"000000000000000", 103, 30, 1497212},  // the largest image of a group
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << '"' << c.text << "\" at F " << c.frequencyHz << ", S " << c.speedParis);
+        SCOPED_TRACE(::testing::Message() << '"' << c.text << "\" at F " << c.frequencyHz << ", S " << c.speedParis);
         const List durations = Timing(c.text);
         const WaveStream image = Build(durations, c.frequencyHz, c.speedParis);
         EXPECT_EQ(image.size(), c.bytes);
@@ -135,7 +91,7 @@ TEST(WaveBuilderTest, FirstAndLastSamplesOfATone) {
         {100, 1, {1709, 3412, 5104, 6780}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "F " << c.frequencyHz);
+        SCOPED_TRACE(::testing::Message() << "F " << c.frequencyHz);
         const WaveStream image = Build({0, 1, 0}, c.frequencyHz, 100);
         for (std::size_t i = 0; i < c.samples.size(); ++i) {
             EXPECT_EQ(SampleAt(image, c.firstIndex - 1 + i), c.samples[i]) << "k " << c.firstIndex + i;
@@ -180,8 +136,8 @@ TEST(WaveBuilderTest, ImagesMatchTheSlowReference) {
         for (int round = 0; round < 4; ++round) {
             const std::int32_t f = pitch(random);
             const std::int32_t s = speed(random);
-            SCOPED_TRACE(testing::Message() << "F " << f << ", S " << s << ", " << durations.size() << " entries");
-            EXPECT_EQ(Build(durations, f, s), ReferenceImage(durations, f, ComputeUnitLength(f, s).samplesPerUnit));
+            SCOPED_TRACE(::testing::Message() << "F " << f << ", S " << s << ", " << durations.size() << " entries");
+            EXPECT_EQ(Build(durations, f, s), ReferenceImage(durations, f, {ComputeUnitLength(f, s).samplesPerUnit}));
         }
     }
 }
