@@ -1,9 +1,8 @@
 #include "drill/trial_controller.h"
 
-#include <cstddef>
 #include <utility>
 
-#include "platform/upper_case.h"
+#include "drill/group_draw.h"
 
 namespace rivek {
 namespace {
@@ -49,15 +48,7 @@ void TrialController::Edit1Keypress(char& key) {
 
     // The group length is read now, once: a change made while the last
     // group sounded applies from this group on.
-    sentText_.clear();
-    const std::int32_t groupLength = FieldValue(window_, Setting::GroupLength);
-    if (pool_.PoolLength > 0) {
-        for (std::int32_t i = 0; i < groupLength; ++i) {
-            const std::int32_t k = random_.Draw(pool_.PoolLength);
-            sentText_.push_back(static_cast<char>(pool_.CharPool[static_cast<std::size_t>(k)]));
-        }
-    }
-    UpperCaseInPlace(sentText_);
+    sentText_ = DrawGroup(pool_, random_, FieldValue(window_, Setting::GroupLength));
 
     StartTiming(timing_);
     BuildTiming(timing_, codeTable_, sentText_);

@@ -199,9 +199,12 @@ std::int32_t ComputeSpacingExtra(std::int32_t speedParis, std::int32_t effective
         RoundQuotient(kSampleRateHz * kParisWordSecondsTimesSpeed * (s - e), kParisSpacingUnits * e * s));
 }
 
+std::int64_t SamplesOfMilliseconds(std::int64_t ms) {
+    return RoundQuotient(kSampleRateHz * ms, kMillisecondsPerSecond);
+}
+
 std::int32_t ComputeEdgeSamples(std::int32_t riseTimeMs) {
-    const std::int64_t rise = std::clamp(riseTimeMs, 0, kMaxRiseTimeMs);
-    return static_cast<std::int32_t>(RoundQuotient(kSampleRateHz * rise, kMillisecondsPerSecond));
+    return static_cast<std::int32_t>(SamplesOfMilliseconds(std::clamp(riseTimeMs, 0, kMaxRiseTimeMs)));
 }
 static_assert(RoundQuotient(kSampleRateHz * kMaxRiseTimeMs, kMillisecondsPerSecond) == kMaxEdgeSamples);
 

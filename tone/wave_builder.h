@@ -103,6 +103,9 @@ std::int32_t ComputeSpacingExtra(std::int32_t speedParis, std::int32_t effective
 // R for a rise time (limited to 0..10 ms). At most 110.
 std::int32_t ComputeEdgeSamples(std::int32_t riseTimeMs);
 
+// A time in samples: Round(11025 * ms / 1000), ties to even, for ms >= 0.
+std::int64_t SamplesOfMilliseconds(std::int64_t ms);
+
 WaveTiming ComputeWaveTiming(std::int32_t frequencyHz, std::int32_t speedParis, const WaveOptions& options);
 
 // The size in bytes, 44 + 2N, of the image that BuildWave would make.
