@@ -224,6 +224,12 @@ std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t 
     return kWaveHeaderBytes + 2 * static_cast<std::size_t>(SampleCount(durations, timing));
 }
 
+std::array<std::uint8_t, kWaveHeaderBytes> WaveHeader(std::int64_t sampleCount) {
+    std::array<std::uint8_t, kWaveHeaderBytes> header{};
+    WriteHeader(header.data(), static_cast<std::uint32_t>(2 * std::clamp<std::int64_t>(sampleCount, 0, kMaxWaveSamples)));
+    return header;
+}
+
 void BuildWave(WaveStream& stream, std::span<const std::int16_t> durations, std::int32_t frequencyHz,
                std::int32_t speedParis) {
     BuildWave(stream, durations, frequencyHz, speedParis, WaveOptions{});

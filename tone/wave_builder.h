@@ -42,6 +42,7 @@
 // rise time of 0 leaves every sample as it is.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -115,6 +116,11 @@ std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t 
                           std::int32_t speedParis);
 std::size_t WaveImageSize(std::span<const std::int16_t> durations, std::int32_t frequencyHz,
                           std::int32_t speedParis, const WaveOptions& options);
+
+// The 44 header bytes of an image of `sampleCount` samples (0 to
+// kMaxWaveSamples; values outside are limited to that range), for writers
+// that stream the samples after it.
+std::array<std::uint8_t, kWaveHeaderBytes> WaveHeader(std::int64_t sampleCount);
 
 // Replaces the content of `stream` with the image of `durations` (a timing
 // list, gaps at even indices, tones at odd ones; each entry contributes

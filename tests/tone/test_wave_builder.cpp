@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -76,6 +77,9 @@ TEST(WaveBuilderTest, ImageSizes) {
         EXPECT_EQ(WaveImageSize(durations, c.frequencyHz, c.speedParis), c.bytes);
         EXPECT_EQ(Le32(image, 4), c.bytes - 8);
         EXPECT_EQ(Le32(image, 40), c.bytes - 44);
+        // The header alone, as streaming writers put it before the samples.
+        const auto header = WaveHeader(static_cast<std::int64_t>(c.bytes - 44) / 2);
+        EXPECT_TRUE(std::equal(header.begin(), header.end(), image.begin()));
     }
 }
 
