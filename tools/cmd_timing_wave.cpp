@@ -1,7 +1,6 @@
 // rivek-tool timing and rivek-tool wave: the timing list and the WAV image
 // of a text, made by the same encoder and builder as the window's trials.
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -73,15 +72,6 @@ int UsageError(std::string_view command, std::string_view usage, std::string_vie
     return kExitUsage;
 }
 
-// A whole decimal number within [low, high], or nullopt.
-std::optional<std::int32_t> NumberInRange(std::string_view text, std::int32_t low, std::int32_t high) {
-    std::int64_t value = 0;
-    const char* const end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc{} || stop != end || value < low || value > high) return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
-
 // Parses the options of both commands; `withTone` admits --freq and --speed.
 // Returns an exit status when the command ends here (help or a usage error).
 std::optional<int> ParseOptions(const std::vector<std::string>& args, std::string_view command,
@@ -124,7 +114,7 @@ std::optional<int> ParseOptions(const std::vector<std::string>& args, std::strin
                                         std::string(value) + "'");
                 return kExitUsage;
             }
-            (isFrequency ? options.frequencyHz : options.speedParis) = *number;
+            (isFrequency ? options.frequencyHz : options.speedParis) = static_cast<std::int32_t>(*number);
         } else {
             return UsageError(command, usage, "unknown option '" + arg + "'");
         }

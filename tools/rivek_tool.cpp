@@ -1,5 +1,5 @@
-// rivek-tool: Morse timing lists, WAV images and answer checks from the
-// command line, with the same code as the Rivek window.
+// rivek-tool: Morse timing lists, WAV images, practice audio and answer
+// checks from the command line, with the same code as the Rivek window.
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -16,6 +16,7 @@ constexpr std::string_view kUsage =
     "  timing  print the Morse timing list of a text, in units\n"
     "  wave    write the WAV image of a text as Rivek sounds it\n"
     "  check   check an answer against a sent group as Rivek scores it\n"
+    "  drill   write practice audio (WAV, FLAC, Ogg Vorbis, MP3) and its key\n"
     "\n"
     "Run 'rivek-tool COMMAND --help' for the options of a command.\n";
 
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     if (command == "timing") return RunTiming(args);
     if (command == "wave") return RunWave(args);
     if (command == "check") return RunCheck(args);
+    if (command == "drill") return RunDrill(args);
     std::cerr << "rivek-tool: unknown command '" << command << "'\n\n" << kUsage;
     return kExitUsage;
 }

@@ -1,5 +1,6 @@
 #include "tools/tool_common.h"
 
+#include <charconv>
 #include <iostream>
 
 #include "drill/integer_text.h"
@@ -31,6 +32,14 @@ std::optional<std::string> TextArgument(std::string_view argument, bool hex, std
         bytes.push_back(static_cast<char>(high * 16 + low));
     }
     return bytes;
+}
+
+std::optional<std::int64_t> NumberInRange(std::string_view text, std::int64_t low, std::int64_t high) {
+    std::int64_t value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc{} || stop != end || value < low || value > high) return std::nullopt;
+    return value;
 }
 
 std::string ToHex(std::string_view bytes) {

@@ -1,6 +1,7 @@
 // Shared pieces of rivek-tool's subcommands.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ inline constexpr int kExitUsage = 2;
 // on stderr and returns nullopt.
 std::optional<std::string> TextArgument(std::string_view argument, bool hex, std::string_view what);
 
+// A whole decimal number within [low, high], or nullopt.
+std::optional<std::int64_t> NumberInRange(std::string_view text, std::int64_t low, std::int64_t high);
+
 // Lower-case hex of the bytes, two digits each, no separators.
 std::string ToHex(std::string_view bytes);
 
@@ -32,4 +36,5 @@ namespace rivek::tool {
 int RunTiming(const std::vector<std::string>& args);
 int RunWave(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
+int RunDrill(const std::vector<std::string>& args);
 }  // namespace rivek::tool
