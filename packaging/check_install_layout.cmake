@@ -50,6 +50,16 @@ if(NOT EXISTS "${PREFIX}/${BINDIR}/../share/doc/rivek/guide.html")
   list(APPEND missing "guide.html is not at <exe dir>/../share/doc/rivek/")
 endif()
 
+# rivek-tool drill --pool SET finds <exe dir>/../share/doc/rivek/examples.
+set(drill_out "${PREFIX}/drill-check.wav")
+execute_process(
+  COMMAND "${PREFIX}/${BINDIR}/rivek-tool" drill --pool koch-05 --groups 1 --seed 1 "${drill_out}"
+  RESULT_VARIABLE drill_result ERROR_VARIABLE drill_error)
+if(NOT drill_result EQUAL 0 OR NOT EXISTS "${drill_out}")
+  list(APPEND missing "rivek-tool drill --pool koch-05 does not find the example sets: ${drill_error}")
+endif()
+file(REMOVE "${drill_out}" "${PREFIX}/drill-check.txt")
+
 if(missing)
   list(JOIN missing "\n  " text)
   message(FATAL_ERROR "Not installed under ${PREFIX}:\n  ${text}")
