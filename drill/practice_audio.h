@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "drill/drill_files.h"
+#include "drill/spin_range.h"
 #include "platform/random_source.h"
 #include "tone/wave_builder.h"
 
@@ -29,8 +30,8 @@ inline constexpr std::int32_t kMaxPracticePauseMs = 60'000;
 struct PracticeAudioSettings {
     std::int32_t groupCount = 100;       // [groups]
     std::int32_t groupLength = 5;        // [characters]
-    std::int32_t frequencyHz = 800;      // [Hz]
-    std::int32_t speedParis = 100;       // [PARIS chars/min]
+    std::int32_t frequencyHz = RangeOf(Setting::Frequency).initial;  // [Hz], 800
+    std::int32_t speedParis = RangeOf(Setting::Speed).initial;       // [PARIS chars/min], 100
     WaveOptions tone;                    // effective speed, rise time
     std::int32_t pauseMs = 2000;         // [ms] silence between groups, 0..60000
     bool abbreviatedNumerals = false;    // the seven digits in their short form

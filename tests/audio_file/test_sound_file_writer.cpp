@@ -77,7 +77,7 @@ std::vector<std::int16_t> WritePlan(int fd, SoundFileFormat format, const Practi
     return tee.samples;
 }
 
-TEST(SoundFileWriter, FormatOfAFileName) {
+TEST(SoundFileWriterTest, FormatOfAFileName) {
     struct Case {
         const char* path;
         std::optional<SoundFileFormat> format;
@@ -102,7 +102,7 @@ TEST(SoundFileWriter, FormatOfAFileName) {
 // Every format at 11025 Hz mono, read back by sox: WAV and FLAC hand back
 // every sample; the lossy ones keep the length (MP3 adds the encoder's
 // delay and padding, under two frames of 576 samples and a 1152 lead).
-TEST(SoundFileWriter, SoxReadsBackEveryFormat) {
+TEST(SoundFileWriterTest, SoxReadsBackEveryFormat) {
     if (!HaveSox()) GTEST_SKIP() << "sox is not installed";
     struct Case {
         SoundFileFormat format;
@@ -149,7 +149,7 @@ TEST(SoundFileWriter, SoxReadsBackEveryFormat) {
 
 // A pipe cannot go back to a header: WAV gets its header first, from the
 // known length, and the bytes are those of the file.
-TEST(SoundFileWriter, WavToAPipeIsTheWavOfAFile) {
+TEST(SoundFileWriterTest, WavToAPipeIsTheWavOfAFile) {
     const TempDir dir;
     const PracticePlan plan = SmallPlan();
     const std::string path = (dir / "drill.wav").string();
@@ -182,7 +182,7 @@ TEST(SoundFileWriter, WavToAPipeIsTheWavOfAFile) {
 // instead of the process; every format's file is larger). Some of the library's encoders (MP3 among them)
 // only log a short write, and a file cut short would then take the place
 // of a good one; the writer must notice every failure.
-TEST(SoundFileWriter, EveryFailedWriteIsNoticed) {
+TEST(SoundFileWriterTest, EveryFailedWriteIsNoticed) {
     const TempDir dir;
     const PracticePlan plan = SmallPlan();
     for (const SoundFileFormat format :
@@ -212,7 +212,7 @@ TEST(SoundFileWriter, EveryFailedWriteIsNoticed) {
     }
 }
 
-TEST(SoundFileWriter, LimitsOfTheFormats) {
+TEST(SoundFileWriterTest, LimitsOfTheFormats) {
     EXPECT_EQ(MaxSoundFileSamples(SoundFileFormat::Wav), kMaxWaveSamples);
     EXPECT_EQ(MaxSoundFileSamples(SoundFileFormat::Flac), (std::int64_t{1} << 36) - 1);
     EXPECT_EQ(MaxSoundFileSamples(SoundFileFormat::Mp3), INT64_MAX);

@@ -85,7 +85,7 @@ Samples ExpectedAudio(const PracticePlan& plan) {
 
 // A drill started with seed 4242 in a folder whose "Rivek.dat" holds the
 // pool: its trials' groups and images are what the audio must hold.
-TEST(PracticeAudio, SendsTheDrillsGroupsAndImagesForTheSameSeed) {
+TEST(PracticeAudioTest, SendsTheDrillsGroupsAndImagesForTheSameSeed) {
     TempWorkingDir dir;
     TempWorkingDir::WriteFile(kCharSetFileName, "kmuresnap0\xb1\xb2\r\n");
     CallLog log;
@@ -122,7 +122,7 @@ TEST(PracticeAudio, SendsTheDrillsGroupsAndImagesForTheSameSeed) {
 
 // With the options, numeral forms and pauses at their edges, against the
 // slow assembly.
-TEST(PracticeAudio, SettingsReachEveryGroup) {
+TEST(PracticeAudioTest, SettingsReachEveryGroup) {
     struct Case {
         const char* name;
         PracticeAudioSettings settings;
@@ -157,7 +157,7 @@ TEST(PracticeAudio, SettingsReachEveryGroup) {
 
 // Blocks are full but for the last, and progress follows every one of them
 // up to the total.
-TEST(PracticeAudio, BlocksAndProgress) {
+TEST(PracticeAudioTest, BlocksAndProgress) {
     RandomSource random(1);
     const PracticePlan plan = PlanPracticeAudio(PoolOf("ABC"), random, GroupsOf(40, 5));
     ASSERT_GT(plan.totalSamples, static_cast<std::int64_t>(3 * kPracticeBlockSamples));
@@ -181,7 +181,7 @@ TEST(PracticeAudio, BlocksAndProgress) {
     EXPECT_EQ(done, plan.totalSamples);
 }
 
-TEST(PracticeAudio, StopAndSinkFailureEndItWithinABlock) {
+TEST(PracticeAudioTest, StopAndSinkFailureEndItWithinABlock) {
     RandomSource random(1);
     const PracticePlan plan = PlanPracticeAudio(PoolOf("ABC"), random, GroupsOf(40, 5));
 
@@ -212,12 +212,12 @@ TEST(PracticeAudio, StopAndSinkFailureEndItWithinABlock) {
     EXPECT_EQ(progressCalls, 1);
 }
 
-TEST(PracticeAudio, AnswerKeyNumbersTheGroups) {
+TEST(PracticeAudioTest, AnswerKeyNumbersTheGroups) {
     EXPECT_EQ(PracticeAnswerKey({"KMURE", "\xb1\xb2", "0?"}), "1 KMURE\n2 \xb1\xb2\n3 0?\n");
     EXPECT_EQ(PracticeAnswerKey({}), "");
 }
 
-TEST(PracticeAudio, EmptyPoolAndNoGroups) {
+TEST(PracticeAudioTest, EmptyPoolAndNoGroups) {
     RandomSource random(1);
     const PracticePlan empty = PlanPracticeAudio(CharPool{}, random, GroupsOf(2, 5));
     EXPECT_EQ(empty.groups, (std::vector<std::string>{"", ""}));

@@ -49,7 +49,7 @@ private:
 // all through one stream as in the drill. The fingerprint (64-bit FNV-1a
 // over every image's bytes) was taken from the builder before it had any
 // options, so any change to the default image shows here.
-TEST(WaveOptions, DefaultsGiveTodaysImagesByteForByte) {
+TEST(WaveOptionsTest, DefaultsGiveTodaysImagesByteForByte) {
     constexpr std::uint64_t kTodaysFingerprint = 0x41abbfdd88f89c25;
     CodeTable table;
     ResetCodeTable(table);
@@ -91,7 +91,7 @@ TEST(WaveOptions, DefaultsGiveTodaysImagesByteForByte) {
 
 // Options that ask for nothing: no effective speed, one at or above the
 // speed, no rise time (or one below the range).
-TEST(WaveOptions, OptionsThatAreOffChangeNothing) {
+TEST(WaveOptionsTest, OptionsThatAreOffChangeNothing) {
     Draws draw(1402);
     const List lists[] = {Timing("PARIS"), Timing("0?"), Timing(""), {2, 7, 0, 1, 5}};
     for (const List& durations : lists) {
@@ -127,7 +127,7 @@ std::int32_t NearestSpacingExtra(std::int64_t s, std::int64_t e) {
     return static_cast<std::int32_t>(best);
 }
 
-TEST(WaveOptions, SpacingExtraFollowsTheFormulaForEveryPair) {
+TEST(WaveOptionsTest, SpacingExtraFollowsTheFormulaForEveryPair) {
     for (std::int32_t s = kMinSpeedParis; s <= kMaxSpeedParis; ++s) {
         for (std::int32_t e = kMinSpeedParis; e <= s; ++e) {
             ASSERT_EQ(ComputeSpacingExtra(s, e), NearestSpacingExtra(s, e)) << "S " << s << ", E " << e;
@@ -153,7 +153,7 @@ TEST(WaveOptions, SpacingExtraFollowsTheFormulaForEveryPair) {
     }
 }
 
-TEST(WaveOptions, EdgeSamplesForEachRiseTime) {
+TEST(WaveOptionsTest, EdgeSamplesForEachRiseTime) {
     // Round(441 * ms / 40): 11.025 per millisecond.
     const std::int32_t expected[] = {0, 11, 22, 33, 44, 55, 66, 77, 88, 99, 110};
     for (std::int32_t ms = 0; ms <= kMaxRiseTimeMs; ++ms) {
@@ -175,7 +175,7 @@ List ParisWord() {
 // The time a PARIS word gains is 60/wpm(E) - 60/wpm(S) seconds, within half
 // a sample for each of its 19 units of spacing, while its characters keep
 // their samples; a group's characters sound as at the speed.
-TEST(WaveOptions, FarnsworthWordLastsAsAtTheEffectiveSpeed) {
+TEST(WaveOptionsTest, FarnsworthWordLastsAsAtTheEffectiveSpeed) {
     struct Case {
         std::int32_t frequencyHz;
         std::int32_t speed;
@@ -219,7 +219,7 @@ TEST(WaveOptions, FarnsworthWordLastsAsAtTheEffectiveSpeed) {
 // Whole images against the slow reference, at random pitches, speeds,
 // effective speeds and rise times: encoder groups, and lists it never makes
 // (long tones, empty entries, a list ending on a tone).
-TEST(WaveOptions, ImagesMatchTheSlowReference) {
+TEST(WaveOptionsTest, ImagesMatchTheSlowReference) {
     Draws draw(20261214);
     const List lists[] = {
         Timing("PARIS"), Timing("0"), Timing("\xB1\xDE?"), Timing(""), ParisWord(),
@@ -247,7 +247,7 @@ TEST(WaveOptions, ImagesMatchTheSlowReference) {
 
 // The shortest dots meet the longest edges: at S 300 a dot of 176 samples
 // cannot hold two edges of 110, so each takes half of it.
-TEST(WaveOptions, EdgesOfAShortDotMeetInItsMiddle) {
+TEST(WaveOptionsTest, EdgesOfAShortDotMeetInItsMiddle) {
     const WaveStream image = Build({0, 1, 0}, 125, 300, WaveOptions{0, kMaxRiseTimeMs});
     const std::vector<double> dot = Samples(image);
     ASSERT_EQ(dot.size(), 176u);
@@ -288,7 +288,7 @@ double FarBandLevelDb(const std::vector<double>& samples, std::int32_t frequency
 
 // Key clicks: a hard-keyed dot spreads energy far from the pitch, a dot
 // with 5 ms edges keeps everything 500 Hz away more than 40 dB down.
-TEST(WaveOptions, ShapedDotHasNoEnergyFarFromThePitch) {
+TEST(WaveOptionsTest, ShapedDotHasNoEnergyFarFromThePitch) {
     struct Case {
         std::int32_t frequencyHz;
         std::int32_t speed;
@@ -305,7 +305,7 @@ TEST(WaveOptions, ShapedDotHasNoEnergyFarFromThePitch) {
     }
 }
 
-TEST(WaveOptions, SpacingCountsTowardsTheSizeLimit) {
+TEST(WaveOptionsTest, SpacingCountsTowardsTheSizeLimit) {
     // 100,000 character gaps at S 300, E 30: 300,000 units of 220 + 5222
     // samples, above the limit, though the plain image would fit.
     List durations;
