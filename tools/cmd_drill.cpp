@@ -13,6 +13,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "audio_file/sound_file_writer.h"
@@ -124,6 +125,67 @@ std::optional<std::int32_t> MillisecondsOf(std::string_view text, std::int32_t h
     return static_cast<std::int32_t>(ms);
 }
 
+// The options that take a whole number: their range and where they go.
+struct NumberOption {
+    std::string_view name;
+    std::int64_t low;
+    std::int64_t high;
+    std::string_view unit;  // for the message, e.g. " (Hz)"
+    void (*store)(DrillOptions&, std::int64_t);
+};
+
+constexpr NumberOption kNumberOptions[] = {
+    {"--groups", 1, kMaxGroups, "", [](DrillOptions& o, std::int64_t v) { o.audio.groupCount = static_cast<std::int32_t>(v); }},
+    {"--length", RangeOf(Setting::GroupLength).minimum, RangeOf(Setting::GroupLength).maximum, "",
+     [](DrillOptions& o, std::int64_t v) { o.audio.groupLength = static_cast<std::int32_t>(v); }},
+    {"--seed", 0, UINT32_MAX, "", [](DrillOptions& o, std::int64_t v) { o.seed = static_cast<std::uint32_t>(v); }},
+    {"--freq", kMinFrequencyHz, kMaxFrequencyHz, " (Hz)",
+     [](DrillOptions& o, std::int64_t v) { o.audio.frequencyHz = static_cast<std::int32_t>(v); }},
+    {"--speed", kMinSpeedParis, kMaxSpeedParis, "",
+     [](DrillOptions& o, std::int64_t v) { o.audio.speedParis = static_cast<std::int32_t>(v); }},
+    {"--effective", kMinSpeedParis, kMaxSpeedParis, "",
+     [](DrillOptions& o, std::int64_t v) { o.effectiveSpeed = static_cast<std::int32_t>(v); }},
+    {"--rise", 0, kMaxRiseTimeMs, " (ms)",
+     [](DrillOptions& o, std::int64_t v) { o.audio.tone.riseTimeMs = static_cast<std::int32_t>(v); }},
+};
+
+// Takes the value of an option that has one; an exit status on a bad value.
+std::optional<int> SetOption(const std::string& name, const std::string& value, DrillOptions& options) {
+    if (name == "--pool") {
+        options.poolSource = value;
+    } else if (name == "--chars") {
+        options.chars = value;
+    } else if (name == "--format") {
+        options.format = value;
+    } else if (name == "--key") {
+        options.keyPath = value;
+    } else if (name == "--pause") {
+        const auto ms = MillisecondsOf(value, kMaxPracticePauseMs);
+        if (!ms) return BadInput("--pause must be seconds from 0 to 60 with at most three decimals, not '" + value + "'");
+        options.audio.pauseMs = *ms;
+    } else {
+        for (const NumberOption& option : kNumberOptions) {
+            if (option.name != name) continue;
+            const auto number = NumberInRange(value, option.low, option.high);
+            if (!number) {
+                return BadInput(name + " must be a whole number from " + std::to_string(option.low) + " to " +
+                                std::to_string(option.high) + std::string(option.unit) + ", not '" + value + "'");
+            }
+            option.store(options, *number);
+            return std::nullopt;
+        }
+        return UsageError("unknown option '" + name + "'");
+    }
+    return std::nullopt;
+}
+
+bool TakesValue(std::string_view name) {
+    static constexpr std::string_view kText[] = {"--pool", "--chars", "--format", "--key", "--pause"};
+    return std::find(std::begin(kText), std::end(kText), name) != std::end(kText) ||
+           std::any_of(std::begin(kNumberOptions), std::end(kNumberOptions),
+                       [name](const NumberOption& option) { return option.name == name; });
+}
+
 // Returns an exit status when the command ends here (help or a usage error).
 std::optional<int> ParseDrillOptions(const std::vector<std::string>& args, DrillOptions& options) {
     bool optionsEnded = false;
@@ -131,84 +193,29 @@ std::optional<int> ParseDrillOptions(const std::vector<std::string>& args, Drill
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             options.operands.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+        } else if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
+        } else if (arg == "--help" || arg == "-h") {
             std::cout << kDrillUsage;
             return kExitOk;
-        }
-        if (arg == "--abbreviated") {
+        } else if (arg == "--abbreviated") {
             options.audio.abbreviatedNumerals = true;
-            continue;
-        }
-        if (arg == "--hex") {
+        } else if (arg == "--hex") {
             options.hex = true;
-            continue;
-        }
-        // The options with a value: --name VALUE or --name=VALUE.
-        const std::size_t equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        static const std::vector<std::string_view> kWithValue = {
-            "--pool", "--chars", "--groups", "--length", "--seed", "--freq", "--speed",
-            "--effective", "--rise", "--pause", "--format", "--key"};
-        if (std::find(kWithValue.begin(), kWithValue.end(), name) == kWithValue.end()) {
-            return UsageError("unknown option '" + arg + "'");
-        }
-        std::string value;
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
         } else {
-            return UsageError(name + " needs a value");
-        }
-
-        // A whole number option; false after the message when out of range.
-        auto number = [&](std::int64_t low, std::int64_t high, std::string_view unit) -> std::optional<std::int64_t> {
-            const auto parsed = NumberInRange(value, low, high);
-            if (!parsed) {
-                PrintError(kCommand, name + " must be a whole number from " + std::to_string(low) + " to " +
-                                         std::to_string(high) + std::string(unit) + ", not '" + value + "'");
+            // --name VALUE or --name=VALUE.
+            const std::size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            if (!TakesValue(name)) return UsageError("unknown option '" + arg + "'");
+            std::string value;
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return UsageError(name + " needs a value");
             }
-            return parsed;
-        };
-        std::optional<std::int64_t> parsed;
-        if (name == "--pool") {
-            options.poolSource = value;
-        } else if (name == "--chars") {
-            options.chars = value;
-        } else if (name == "--format") {
-            options.format = value;
-        } else if (name == "--key") {
-            options.keyPath = value;
-        } else if (name == "--pause") {
-            const auto ms = MillisecondsOf(value, kMaxPracticePauseMs);
-            if (!ms) {
-                return BadInput("--pause must be seconds from 0 to 60 with at most three decimals, not '" + value +
-                                "'");
-            }
-            options.audio.pauseMs = *ms;
-        } else if (!(parsed = name == "--groups"   ? number(1, kMaxGroups, "")
-                              : name == "--length" ? number(RangeOf(Setting::GroupLength).minimum,
-                                                            RangeOf(Setting::GroupLength).maximum, "")
-                              : name == "--seed"   ? number(0, UINT32_MAX, "")
-                              : name == "--freq"   ? number(kMinFrequencyHz, kMaxFrequencyHz, " (Hz)")
-                              : name == "--rise"   ? number(0, kMaxRiseTimeMs, " (ms)")
-                                                   : number(kMinSpeedParis, kMaxSpeedParis, ""))) {
-            return kExitUsage;
-        } else {
-            const auto whole = static_cast<std::int32_t>(*parsed);
-            if (name == "--groups") options.audio.groupCount = whole;
-            if (name == "--length") options.audio.groupLength = whole;
-            if (name == "--seed") options.seed = static_cast<std::uint32_t>(*parsed);
-            if (name == "--freq") options.audio.frequencyHz = whole;
-            if (name == "--rise") options.audio.tone.riseTimeMs = whole;
-            if (name == "--speed") options.audio.speedParis = whole;
-            if (name == "--effective") options.effectiveSpeed = whole;
+            if (const auto status = SetOption(name, value, options)) return status;
         }
     }
     return std::nullopt;
@@ -396,15 +403,23 @@ private:
     int lastPercent_ = -1;
 };
 
-}  // namespace
+// What the command line asks to be written, checked.
+struct DrillRequest {
+    std::string out;
+    SoundFileFormat format = SoundFileFormat::Wav;
+    std::optional<std::string> keyPath;  // none: no key
+};
 
-int RunDrill(const std::vector<std::string>& args) {
-    DrillOptions options;
-    if (const auto status = ParseDrillOptions(args, options)) return *status;
+// The output, its format (from --format or OUT's extension) and the key's
+// path; the effective speed goes into the audio settings. An exit status
+// on a usage error.
+std::variant<DrillRequest, int> CheckRequest(DrillOptions& options) {
     if (options.operands.size() != 1) {
         return UsageError(options.operands.empty() ? "needs an output file OUT" : "takes one output file OUT");
     }
-    const std::string out = options.operands[0];
+    DrillRequest request;
+    request.out = options.operands[0];
+    const std::string& out = request.out;
     if (out.empty()) return UsageError("OUT is empty");
     if (options.effectiveSpeed) {
         if (*options.effectiveSpeed > options.audio.speedParis) {
@@ -414,7 +429,6 @@ int RunDrill(const std::vector<std::string>& args) {
         options.audio.tone.effectiveSpeedParis = *options.effectiveSpeed;
     }
 
-    // The format, from --format or from OUT's extension.
     std::optional<SoundFileFormat> format;
     if (options.format) {
         format = SoundFileFormatNamed(*options.format);
@@ -431,37 +445,31 @@ int RunDrill(const std::vector<std::string>& args) {
     if (!SoundFileFormatAvailable(*format)) {
         return BadInput("the sound file library here does not write " + std::string(SoundFileFormatTitle(*format)));
     }
+    request.format = *format;
 
-    std::optional<std::string> keyPath = options.keyPath;
-    if (!keyPath && out != "-") keyPath = DefaultKeyPath(out);
-    if (keyPath && keyPath->empty()) return UsageError("--key is empty");
-    if (keyPath && *keyPath == out) return BadInput("the answer key and the audio cannot both go to '" + out + "'");
-
-    CodeTable table;
-    ResetCodeTable(table);
-    CharPool pool;
-    if (const auto status = LoadPool(options, table, pool)) return *status;
-
-    RandomSource random(options.seed.value_or(MillisecondsSinceMidnightUtc()));
-    const PracticePlan plan = PlanPracticeAudio(pool, random, options.audio);
-    if (plan.totalSamples > MaxSoundFileSamples(*format)) {
-        return BadInput("the audio would last " + Duration(plan.totalSamples) + ", more than a " +
-                        std::string(SoundFileFormatTitle(*format)) + " file holds (" +
-                        Duration(MaxSoundFileSamples(*format)) + "); write fewer groups or another format");
+    request.keyPath = options.keyPath;
+    if (!request.keyPath && out != "-") request.keyPath = DefaultKeyPath(out);
+    if (request.keyPath && request.keyPath->empty()) return UsageError("--key is empty");
+    if (request.keyPath && *request.keyPath == out) {
+        return BadInput("the answer key and the audio cannot both go to '" + out + "'");
     }
-    if (out == "-" && ::isatty(STDOUT_FILENO) == 1) {
-        return BadInput("standard output is a terminal; redirect it to a file or a program");
-    }
+    return request;
+}
 
-    // From here a stop signal ends the tool by that signal, once the files
-    // it began are gone: it is noted, and obeyed at the next step or block.
+// Ends the tool by the stop signal that came.
+int RaiseStopSignal() {
+    const int signal = gStopSignal;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return kExitFailure;
+}
+
+// Writes the audio and the key, each whole or not at all. A stop signal
+// ends the tool by that signal, once the files it began are gone: it is
+// noted, and obeyed at the next step or block.
+int WriteFiles(const PracticePlan& plan, const DrillRequest& request) {
     const StopSignals signals;
-    auto raiseStopSignal = [] {
-        const int signal = gStopSignal;
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return kExitFailure;
-    };
+    const std::string& out = request.out;
 
     // Both outputs are opened before anything is written, so that a path
     // that cannot be written leaves no file at all.
@@ -469,33 +477,33 @@ int RunDrill(const std::vector<std::string>& args) {
     std::optional<OutputFile> audioFile = OutputFile::Open(out, error);
     if (gStopSignal != 0) {
         audioFile.reset();
-        return raiseStopSignal();
+        return RaiseStopSignal();
     }
     if (!audioFile) return BadInput("cannot write '" + out + "': " + error);
-    std::optional<OutputFile> keyFile = keyPath ? OutputFile::Open(*keyPath, error) : std::nullopt;
+    std::optional<OutputFile> keyFile = request.keyPath ? OutputFile::Open(*request.keyPath, error) : std::nullopt;
     // Removes what was begun, and nothing else, before the signal ends all.
     auto endBySignal = [&] {
         audioFile.reset();
         keyFile.reset();
-        return raiseStopSignal();
+        return RaiseStopSignal();
     };
     if (gStopSignal != 0) return endBySignal();
-    if (keyPath) {
-        if (!keyFile) return BadInput("cannot write the answer key '" + *keyPath + "': " + error);
+    if (request.keyPath) {
+        const std::string& keyPath = *request.keyPath;
+        if (!keyFile) return BadInput("cannot write the answer key '" + keyPath + "': " + error);
         if (!keyFile->Write(Cp932ToUtf8(PracticeAnswerKey(plan.groups)))) {
-            PrintError(kCommand, "cannot write the answer key '" + *keyPath + "'");
+            PrintError(kCommand, "cannot write the answer key '" + keyPath + "'");
             return kExitFailure;
         }
     }
 
     const std::unique_ptr<SoundFileWriter> writer =
-        SoundFileWriter::Open(audioFile->Descriptor(), *format, plan.totalSamples, error);
+        SoundFileWriter::Open(audioFile->Descriptor(), request.format, plan.totalSamples, error);
     if (gStopSignal != 0) return endBySignal();
     if (!writer) {
         PrintError(kCommand, "cannot write '" + out + "': " + error);
         return kExitFailure;
     }
-
     std::stop_source stop;
     PracticeAudioOutcome outcome;
     {
@@ -511,19 +519,44 @@ int RunDrill(const std::vector<std::string>& args) {
     if (gStopSignal != 0) return endBySignal();
     const bool finished = writer->Finish(error);
     if (gStopSignal != 0) return endBySignal();
-    if (outcome != PracticeAudioOutcome::Done || !finished) {
-        PrintError(kCommand, "cannot write '" + out + "': " + error);
-        return kExitFailure;
-    }
-    if (!audioFile->Commit(error)) {
+
+    if (outcome != PracticeAudioOutcome::Done || !finished || !audioFile->Commit(error)) {
         PrintError(kCommand, "cannot write '" + out + "': " + error);
         return kExitFailure;
     }
     if (keyFile && !keyFile->Commit(error)) {
-        PrintError(kCommand, "cannot write the answer key '" + *keyPath + "': " + error);
+        PrintError(kCommand, "cannot write the answer key '" + *request.keyPath + "': " + error);
         return kExitFailure;
     }
     return kExitOk;
+}
+
+}  // namespace
+
+int RunDrill(const std::vector<std::string>& args) {
+    DrillOptions options;
+    if (const auto status = ParseDrillOptions(args, options)) return *status;
+    const std::variant<DrillRequest, int> checked = CheckRequest(options);
+    if (const int* status = std::get_if<int>(&checked)) return *status;
+    const DrillRequest& request = std::get<DrillRequest>(checked);
+
+    CodeTable table;
+    ResetCodeTable(table);
+    CharPool pool;
+    if (const auto status = LoadPool(options, table, pool)) return *status;
+
+    RandomSource random(options.seed.value_or(MillisecondsSinceMidnightUtc()));
+    const PracticePlan plan = PlanPracticeAudio(pool, random, options.audio);
+    const std::int64_t limit = MaxSoundFileSamples(request.format);
+    if (plan.totalSamples > limit) {
+        return BadInput("the audio would last " + Duration(plan.totalSamples) + ", more than a " +
+                        std::string(SoundFileFormatTitle(request.format)) + " file holds (" + Duration(limit) +
+                        "); write fewer groups or another format");
+    }
+    if (request.out == "-" && ::isatty(STDOUT_FILENO) == 1) {
+        return BadInput("standard output is a terminal; redirect it to a file or a program");
+    }
+    return WriteFiles(plan, request);
 }
 
 }  // namespace rivek::tool
