@@ -1,6 +1,8 @@
 // Any text through the timing encoder, in both numeral forms, and the image
-// builder at any pitch and speed in the fields' ranges. Checks the list's
-// shape and the image's length and header fields.
+// builder at any pitch and speed in the fields' ranges, plain and with any
+// effective speed and rise time (in and just out of their ranges). Checks
+// the list's shape, the image's length and header fields, the samples'
+// range, and that options which ask for nothing change nothing.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -32,6 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool abbreviated = provider.ConsumeBool();
     const auto frequencyHz = provider.ConsumeIntegralInRange<std::int32_t>(rivek::kMinFrequencyHz, rivek::kMaxFrequencyHz);
     const auto speedParis = provider.ConsumeIntegralInRange<std::int32_t>(rivek::kMinSpeedParis, rivek::kMaxSpeedParis);
+    rivek::WaveOptions options;
+    options.effectiveSpeedParis = provider.ConsumeIntegralInRange<std::int32_t>(0, rivek::kMaxSpeedParis + 1);
+    options.riseTimeMs = provider.ConsumeIntegralInRange<std::int32_t>(-1, rivek::kMaxRiseTimeMs + 1);
     const std::string text = provider.ConsumeRemainingBytesAsString();
 
     rivek::CodeTable table;
@@ -68,5 +73,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     REQUIRE(Le32(image, 4) == 36 + 2 * samples);
     REQUIRE(Le32(image, 40) == 2 * samples);
     REQUIRE(Le32(image, 24) == 11025 && Le32(image, 28) == 22050);
+
+    // With options: every unit of a gap of 3 gains A samples; tones keep
+    // their length and stay within the amplitude.
+    rivek::WaveStream shaped;
+    rivek::BuildWave(shaped, durations, frequencyHz, speedParis, options);
+    const std::int64_t extra = rivek::ComputeSpacingExtra(speedParis, options.effectiveSpeedParis);
+    std::int64_t spacingUnits = 0;
+    for (std::size_t i = 0; i < durations.size(); i += 2) spacingUnits += durations[i] > 1 ? durations[i] : 0;
+    const std::uint64_t shapedSamples = samples + static_cast<std::uint64_t>(spacingUnits * extra);
+    REQUIRE(shaped.size() == rivek::kWaveHeaderBytes + 2 * shapedSamples);
+    REQUIRE(Le32(shaped, 40) == 2 * shapedSamples);
+    for (std::size_t at = rivek::kWaveHeaderBytes; at < shaped.size(); at += 2) {
+        const auto sample = static_cast<std::int16_t>(shaped[at] | shaped[at + 1] << 8);
+        REQUIRE(sample >= -30000 && sample <= 30000);
+    }
+    const bool asksNothing = (options.effectiveSpeedParis == 0 || options.effectiveSpeedParis >= speedParis) &&
+                             options.riseTimeMs <= 0;
+    if (asksNothing) REQUIRE(shaped == image);
     return 0;
 }
