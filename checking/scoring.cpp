@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "checking/alignment.h"
+#include "checking/byte_places.h"
 #include "platform/upper_case.h"
 
 namespace rivek {
@@ -37,21 +38,6 @@ std::int32_t SaturatingAdd(std::int32_t total, std::int64_t amount) {
 // always fits, so the label shows exactly what the other two labels add to.
 std::int64_t Penalty(const DrillCounters& counters) {
     return 3 * std::int64_t{counters.WrongTotal} + std::int64_t{counters.MissingTotal};
-}
-
-// Where each byte of a display string stands in its character.
-enum class BytePlace : std::uint8_t { Single, Lead, Second };
-
-std::vector<BytePlace> BytePlaces(std::string_view text) {
-    std::vector<BytePlace> places(text.size(), BytePlace::Single);
-    for (std::size_t p = 0; p < text.size(); ++p) {
-        if (IsShiftJisLeadByte(static_cast<unsigned char>(text[p])) && p + 1 < text.size()) {
-            places[p] = BytePlace::Lead;
-            places[p + 1] = BytePlace::Second;
-            ++p;
-        }
-    }
-    return places;
 }
 
 // Bytes `from` to `to` (1-based, inclusive) of a display string, with a byte
@@ -97,15 +83,18 @@ std::string LabelText(ScoreLabel label, const DrillCounters& counters) {
     return text;
 }
 
-void prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels, std::string_view sent,
+ScoredTrial prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels, std::string_view sent,
          std::string_view typed) {
     // The first Enter of a drill answers no group: it only starts counting.
     if (counters.TrialNo == 0) {
         counters.TrialNo = 1;
-        return;
+        return ScoredTrial{};
     }
 
-    const AnswerAlignment alignment = AlignAnswer(sent, typed);
+    ScoredTrial scored;
+    scored.Scored = true;
+    scored.Alignment = AlignAnswer(sent, typed);
+    const AnswerAlignment& alignment = scored.Alignment;
     const std::vector<BytePlace> sentPlaces = BytePlaces(alignment.SentDisplay);
     const std::vector<BytePlace> typedPlaces = BytePlaces(alignment.TypedDisplay);
 
@@ -153,6 +142,11 @@ void prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels, std::st
     for (const ScoreLabel label : {ScoreLabel::Wrong, ScoreLabel::Missing, ScoreLabel::Penalty, ScoreLabel::TrialNo}) {
         labels.SetLabelText(label, LabelText(label, counters));
     }
+    // AlignmentFits keeps both texts under a few million bytes, so
+    // the counts of one trial fit.
+    scored.WrongCount = static_cast<std::int32_t>(wrongCount);
+    scored.MissingCount = static_cast<std::int32_t>(missingCount);
+    return scored;
 }
 
 }  // namespace rivek

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "checking/alignment.h"
+
 namespace rivek {
 
 struct Rgb {
@@ -54,6 +56,20 @@ struct DrillCounters {
 // The label texts for the counters as they stand, in code page 932.
 std::string LabelText(ScoreLabel label, const DrillCounters& counters);
 
+// What one scoring found, for a caller that keeps more than the counters
+// (a history of trials): the alignment it showed and the trial's own
+// counts. Nothing is aligned a second time to get them.
+struct ScoredTrial {
+    // False after the first Enter of a drill, which answers no group; the
+    // other members are then empty and 0.
+    bool Scored = false;
+    AnswerAlignment Alignment;
+    // The trial's counts as they were added to the totals: extra typed
+    // bytes plus differing pairs, and sent bytes not typed.
+    std::int32_t WrongCount = 0;
+    std::int32_t MissingCount = 0;
+};
+
 // Scores one trial. With TrialNo 0 only sets TrialNo to 1. Otherwise aligns
 // the texts, rewrites the result view (line 1 the sent group in black,
 // line 2 the correction), adds the trial's counts, advances TrialNo and
@@ -61,8 +77,8 @@ std::string LabelText(ScoreLabel label, const DrillCounters& counters);
 // Line 1 is one AppendBold of " " + sent + CR LF; on line 2 each pair is a
 // segment of its own and each run of missing or extra bytes one segment. A
 // byte of a double-byte character whose other byte falls outside its
-// segment is shown as the geta mark 〓 (81 AC).
-void prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels,
+// segment is shown as the geta mark 〓 (81 AC). Returns what it found.
+ScoredTrial prn(DrillCounters& counters, ResultView& view, ScoreLabels& labels,
          std::string_view sent, std::string_view typed);
 
 }  // namespace rivek
