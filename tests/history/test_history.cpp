@@ -15,7 +15,7 @@
 #include "history/statistics.h"
 #include "history/trial_csv.h"
 #include "history/weak_characters.h"
-#include "history_samples.h"
+#include "fakes/history_samples.h"
 
 namespace rivek {
 namespace {
