@@ -1,5 +1,6 @@
-// rivek-tool: Morse timing lists, WAV images, practice audio and answer
-// checks from the command line, with the same code as the Rivek window.
+// rivek-tool: Morse timing lists, WAV images, practice audio, answer checks
+// and the history's statistics from the command line, with the same code as
+// the Rivek window.
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ constexpr std::string_view kUsage =
     "  wave    write the WAV image of a text as Rivek sounds it\n"
     "  check   check an answer against a sent group as Rivek scores it\n"
     "  drill   write practice audio (WAV, FLAC, Ogg Vorbis, MP3) and its key\n"
+    "  stats   print the statistics of Rivek's history of trials\n"
     "\n"
     "Run 'rivek-tool COMMAND --help' for the options of a command.\n";
 
@@ -38,6 +40,7 @@ int main(int argc, char** argv) {
     if (command == "wave") return RunWave(args);
     if (command == "check") return RunCheck(args);
     if (command == "drill") return RunDrill(args);
+    if (command == "stats") return RunStats(args);
     std::cerr << "rivek-tool: unknown command '" << command << "'\n\n" << kUsage;
     return kExitUsage;
 }

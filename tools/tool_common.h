@@ -37,4 +37,5 @@ int RunTiming(const std::vector<std::string>& args);
 int RunWave(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunDrill(const std::vector<std::string>& args);
+int RunStats(const std::vector<std::string>& args);
 }  // namespace rivek::tool
