@@ -3,7 +3,7 @@
 // penalty a scoring adds equals the alignment's end cell, the counts never
 // go down, the path runs from the end node back to the start with one side
 // advancing by exactly one at each step, and every byte shown on line 2 is
-// accounted for.
+// accounted for; the per-character outcomes add up to the scoring's counts.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "checking/alignment.h"
+#include "checking/char_outcome.h"
 #include "checking/scoring.h"
 
 namespace {
@@ -69,8 +70,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     counters.TrialNo = 1;
     CountingView view;
     IgnoredLabels labels;
-    rivek::prn(counters, view, labels, sent, typed);
+    const rivek::ScoredTrial scored = rivek::prn(counters, view, labels, sent, typed);
     REQUIRE(counters.TrialNo == 2);
+    REQUIRE(scored.Scored && scored.WrongCount == counters.WrongTotal && scored.MissingCount == counters.MissingTotal);
+    std::int64_t outcomeWrong = 0;
+    std::int64_t outcomeMissing = 0;
+    for (const rivek::CharOutcome& outcome : rivek::CharOutcomes(scored.Alignment)) {
+        REQUIRE(outcome.WrongCount >= 0 && outcome.MissingCount >= 0);
+        REQUIRE((outcome.Result == rivek::CharResult::Extra) == outcome.Sent.empty());
+        REQUIRE((outcome.Result == rivek::CharResult::Right) == (outcome.WrongCount + outcome.MissingCount == 0));
+        outcomeWrong += outcome.WrongCount;
+        outcomeMissing += outcome.MissingCount;
+    }
+    REQUIRE(outcomeWrong == scored.WrongCount && outcomeMissing == scored.MissingCount);
     REQUIRE(counters.WrongTotal >= 0 && counters.MissingTotal >= 0);
     REQUIRE(3 * static_cast<std::int64_t>(counters.WrongTotal) + counters.MissingTotal ==
             alignment.EndCost);

@@ -176,17 +176,17 @@ int RunCheck(const std::vector<std::string>& args) {
     }
 
     // Counters as they stand after the first Enter of a drill, so that the
-    // totals after the scoring are the counts of this one trial.
+    // scoring counts this one trial.
     DrillCounters counters;
     counters.TrialNo = 1;
     SegmentRecorder view;
     IgnoredLabels labels;
-    prn(counters, view, labels, *sent, *typed);
-    const std::int64_t wrong = counters.WrongTotal;
-    const std::int64_t missing = counters.MissingTotal;
+    const ScoredTrial scored = prn(counters, view, labels, *sent, *typed);
+    const std::int64_t wrong = scored.WrongCount;
+    const std::int64_t missing = scored.MissingCount;
 
     if (arguments.json) {
-        PrintJson(AlignAnswer(*sent, *typed), view, wrong, missing);
+        PrintJson(scored.Alignment, view, wrong, missing);
     } else {
         PrintCorrection(view, wrong, missing);
     }
