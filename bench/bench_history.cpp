@@ -6,6 +6,8 @@
 //
 // --history_trials=N generates N trials instead (the test run uses a small
 // number, so that it stays quick); scripts/bench uses the full size.
+// --history_file=PATH keeps the generated history there, and uses the file
+// as it is when it exists already (for repeated runs while developing).
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -28,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::int64_t historyTrials = 1'000'000;
+std::string historyFile;
 
 // The Koch order; lesson n draws from its first n + 1 characters.
 constexpr std::string_view kKochOrder = "KMURESNAPTLWI.JZFOY,VG5Q9H38B?47C1D60X";
@@ -133,12 +136,15 @@ struct BigHistory {
 const BigHistory& Generated() {
     static const BigHistory history = [] {
         BigHistory made;
-        made.file = Folder().Path() / "big" / "history.sqlite3";
+        made.file = historyFile.empty() ? Folder().Path() / "big" / "history.sqlite3" : fs::path(historyFile);
+        const bool exists = fs::exists(made.file);
         Learner learner;
         {
             SqliteHistoryStore store(made.file);
             for (std::int64_t k = 0; k < historyTrials; ++k) {
-                store.Record(learner.Next());
+                TrialRecord trial = learner.Next();
+                if (exists) continue;
+                store.Record(std::move(trial));
                 if (k % 50'000 == 49'999) store.Flush();  // keep the queue short
             }
         }
@@ -217,11 +223,14 @@ BENCHMARK(BM_OpenAndQuery)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     // Our own flag first, then Google Benchmark's.
     constexpr std::string_view kTrialsFlag = "--history_trials=";
+    constexpr std::string_view kFileFlag = "--history_file=";
     int kept = 1;
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
         if (arg.starts_with(kTrialsFlag)) {
             rivek::historyTrials = std::max(1LL, std::atoll(argv[k] + kTrialsFlag.size()));
+        } else if (arg.starts_with(kFileFlag)) {
+            rivek::historyFile = std::string(arg.substr(kFileFlag.size()));
         } else {
             argv[kept++] = argv[k];
         }

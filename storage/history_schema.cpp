@@ -46,7 +46,9 @@ CREATE INDEX trials_by_pool ON trials(pool_id);
 // Version 2: the statistics read these small tables instead of every
 // trial. A row of day_counts holds one day at one pool and speed; a row of
 // character_counts how often a sent character had one result (and, when
-// wrong, was taken for one typed character) at one pool and speed.
+// wrong, was taken for one typed character) at one pool and speed; its
+// index holds every column, so the character table of all pools and speeds
+// is summed in one ordered pass instead of a sort.
 constexpr const char* kVersion2 = R"sql(
 CREATE TABLE day_counts (
   day INTEGER NOT NULL,
@@ -71,6 +73,8 @@ CREATE TABLE character_counts (
   times INTEGER NOT NULL,
   PRIMARY KEY (pool_id, speed_cpm, sent, result, typed)
 ) WITHOUT ROWID;
+CREATE INDEX character_counts_by_character
+  ON character_counts (sent, result, typed, pool_id, speed_cpm, times);
 )sql";
 
 int Execute(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }

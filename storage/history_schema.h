@@ -3,8 +3,9 @@
 //   1  trials, with their pools and working folders; indexes by drill and
 //      by pool.
 //   2  running counts for the statistics: per day, pool and speed, and per
-//      pool, speed, sent character, result and typed character; filled
-//      from the trials already there.
+//      pool, speed, sent character, result and typed character, with an
+//      index that reads the latter in character order; filled from the
+//      trials already there.
 #pragma once
 
 #include <sqlite3.h>
