@@ -1,11 +1,13 @@
 // The answer alignment, from an everyday answer to the longest one the
 // answer field takes, against a group of 15. The fill is linear in the
 // answer's length; the per-length figures and the fitted complexity show it.
+// Then the per-character outcomes read off one alignment.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 #include "checking/alignment.h"
+#include "checking/char_outcome.h"
 
 namespace {
 
@@ -35,6 +37,16 @@ BENCHMARK(BM_AlignAnswer)
     ->Arg(32767)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oN);
+
+// The per-character outcomes a history records, read off the alignment the
+// scoring made, for a group of 15 and an everyday answer with slips.
+void BM_CharOutcomes(benchmark::State& state) {
+    const rivek::AnswerAlignment alignment = rivek::AlignAnswer(kGroup, Answer(18));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(rivek::CharOutcomes(alignment));
+    }
+}
+BENCHMARK(BM_CharOutcomes)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
