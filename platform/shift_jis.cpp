@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "platform/half_width.h"
+
 namespace rivek {
 namespace {
 
@@ -54,7 +56,7 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
-std::string Utf8ToCp932Replacing(std::string_view utf8) {
+std::string Utf8ToCp932Replacing(std::string_view utf8, std::string_view replacement) {
     Converter converter("CP932", "UTF-8");
     std::string out;
     if (!converter.Ok()) return out;
@@ -65,7 +67,7 @@ std::string Utf8ToCp932Replacing(std::string_view utf8) {
     // At a character that can't be converted, put "?" and go on after its
     // whole UTF-8 sequence (one byte when the byte opens no sequence).
     while (!converter.Convert(in, inLeft, out)) {
-        out += '?';
+        out += replacement;
         const auto lead = static_cast<unsigned char>(*in);
         std::size_t length = lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 && lead < 0xF0 ? 3
                              : lead >= 0xC0 && lead < 0xE0 ? 2 : 1;
@@ -77,6 +79,10 @@ std::string Utf8ToCp932Replacing(std::string_view utf8) {
         inLeft -= length;
     }
     return out;
+}
+
+std::string UserTextToCp932(std::string_view utf8, std::string_view replacement) {
+    return Utf8ToCp932Replacing(FoldToHalfWidth(utf8), replacement);
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {
