@@ -34,8 +34,9 @@ struct CharPool {
 // outcome is ever reported.
 
 // Reads up to three numbers into the fields (Frequency, Speed, GroupLength),
-// which clamp them. Each number: bytes up to 0x20 are skipped (line ends
-// too), then a run of at most 32 bytes above 0x20 is converted by
+// which clamp them. A UTF-8 byte-order mark at the start of the file is
+// passed over. Each number: bytes up to 0x20 are skipped (line ends too),
+// then a run of at most 32 bytes above 0x20 is converted by
 // ConvertIntegerText, then the rest of its line is skipped. The end of the
 // text before a number gives 0. A missing file changes nothing; a value that
 // does not convert leaves its field as it was.
@@ -46,6 +47,15 @@ void LoadSettings(SettingsFields& fields);
 // in `table`, in order and with repeats, at most 2048 of them; reading stops
 // once the pool is full. Without the file: the letters A to Z. `path` names
 // another character-set file read by the same rules.
+//
+// A line written as UTF-8 is converted to code page 932 first, with
+// full-width kana and letters folded to half-width; characters that code
+// page 932 lacks are passed over. The line counts as UTF-8 when it starts
+// with a UTF-8 byte-order mark (which is passed over) and is UTF-8 after it,
+// or when it is UTF-8 and holds a byte above 0x7F outside the half-width
+// katakana A1-DF. A line that is UTF-8 and code page 932 text both ways is
+// read as code page 932 bytes, as every other line is. The first 64 KiB of
+// the line decide.
 void LoadCharPool(CharPool& pool, const CodeTable& table, const char* path = kCharSetFileName);
 
 // Writes the three values the fields show (unclamped) as decimal text, each

@@ -35,6 +35,17 @@ public:
         return buffer_[next_];
     }
     void Consume() { ++next_; }
+    // Consumes `bytes` when the bytes to come start with them. Looks into
+    // one buffer's worth only, which at the start of a regular file is
+    // its first 4 KiB.
+    bool SkipIfStartsWith(std::string_view bytes) {
+        if (!Peek() || filled_ - next_ < bytes.size()) return false;
+        if (std::string_view(reinterpret_cast<const char*>(buffer_.data() + next_), bytes.size()) != bytes) {
+            return false;
+        }
+        next_ += bytes.size();
+        return true;
+    }
 
 private:
     bool Fill();

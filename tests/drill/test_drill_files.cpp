@@ -113,6 +113,12 @@ const SettingsCase kSettingsCases[] = {
     // with the rest of the line.
     {"LongerRunIsCutAt32Bytes", "000000000000000000000000000001200\r\n120\r\n5", {120, 120, 5}},
     {"LastValueWithoutLineEnd", "700\r\n120\r\n5", {700, 120, 5}},
+    // A text editor's UTF-8 byte-order mark is passed over at the start of
+    // the file, and only there.
+    {"ByteOrderMarkPassedOver", "\xEF\xBB\xBF" "1200\r\n300\r\n15\r\n", {1200, 300, 15}},
+    {"ByteOrderMarkAlone", "\xEF\xBB\xBF", {100, 30, 1}},
+    {"ByteOrderMarkOnTheSecondLine", "1200\r\n\xEF\xBB\xBF" "300\r\n15\r\n", {1200, 100, 15}},
+    {"HalfAByteOrderMark", "\xEF\xBB" "1200\r\n300\r\n15\r\n", {800, 300, 15}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, LoadSettingsFromBytesTest, ::testing::ValuesIn(kSettingsCases),
@@ -197,6 +203,100 @@ const PoolCase kPoolCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Files, LoadCharPoolFromBytesTest, ::testing::ValuesIn(kPoolCases),
                          [](const auto& c) { return std::string(c.param.name); });
+
+// A character-set file written as UTF-8 (by a text editor) gives exactly the
+// pool of its code page 932 twin: kana half-width or full-width, hiragana,
+// full-width letters, with or without a byte-order mark.
+struct Utf8PoolCase {
+    const char* name;
+    std::string utf8;
+    std::string cp932;
+};
+
+void PrintTo(const Utf8PoolCase& c, std::ostream* out) { *out << c.name; }
+
+class LoadCharPoolUtf8Test : public DrillFilesTest, public ::testing::WithParamInterface<Utf8PoolCase> {};
+
+TEST_P(LoadCharPoolUtf8Test, GivesThePoolOfTheCodePage932Twin) {
+    TempWorkingDir::WriteFile(kCharSetFileName, GetParam().cp932);
+    LoadPool();
+    const std::string twin = PoolText();
+    for (const std::string& bom : {std::string(), std::string("\xEF\xBB\xBF")}) {
+        SCOPED_TRACE(bom.empty() ? "without a byte-order mark" : "with a byte-order mark");
+        TempWorkingDir::WriteFile(kCharSetFileName, bom + GetParam().utf8);
+        LoadPool();
+        EXPECT_EQ(PoolText(), twin);
+    }
+}
+
+const Utf8PoolCase kUtf8PoolCases[] = {
+    {"HalfWidthKana", "ｱｶｻﾀﾅ\r\n", "\xB1\xB6\xBB\xC0\xC5\r\n"},
+    {"FullWidthKatakana", "アカサタナ", "\xB1\xB6\xBB\xC0\xC5"},
+    {"Hiragana", "あかさたな", "\xB1\xB6\xBB\xC0\xC5"},
+    {"VoicedAndMarks", "ガパー、」ヰヱ", "\xB6\xDE\xCA\xDF\xB0\xA4\xA3\xA8\xAA"},
+    {"FullWidthLettersAndDigits", "ＡＢｃ１２（？）", "ABC12(?)"},
+    {"MixedWithAscii", "ABC ｱｲ アイ,.", "ABC \xB1\xB2 \xB1\xB2,."},
+    {"RepeatsStay", "ッアアア", "\xAF\xB1\xB1\xB1"},
+    {"OnlyTheFirstLine", "アイ\r\nウエ\r\n", "\xB1\xB2\r\n"},
+    {"LfOnlyIsOneLine", "アイ\nウエ\n", "\xB1\xB2\n\xB3\xB4\n"},
+    // 右 is 89 45 in code page 932: its second byte is an E, as in a code
+    // page 932 file.
+    {"KanjiStaysAKanji", "ア右イ", "\xB1\x89\x45\xB2"},
+    {"CharacterWithoutACodePageForm", "ア😀€イ", "\xB1\xB2"},
+    {"NulEndsTheLine", std::string("アイ\0ウ", 10), std::string("\xB1\xB2\0\xB3", 4)},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadCharPoolUtf8Test, ::testing::ValuesIn(kUtf8PoolCases),
+                         [](const auto& c) { return std::string(c.param.name); });
+
+TEST_F(DrillFilesTest, LineThatIsUtf8AndCodePage932BothWaysKeepsTheCodePage932Reading) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string pool;
+    };
+    const Case cases[] = {
+        // ﾃｱ is C3 B1, the UTF-8 of ñ; ﾅｶ is C5 B6, Ŷ; ﾈｺ is C8 BA, Ⱥ.
+        {"katakana pairs that are UTF-8", "\xC3\xB1\xC5\xB6\xC8\xBA", "\xC3\xB1\xC5\xB6\xC8\xBA"},
+        {"the same among ASCII", "AB \xC3\xB1 CD", "AB\xC3\xB1" "CD"},
+        // Not UTF-8 (B1 opens no sequence): bytes, as always.
+        {"kana of a stored file", "\xB1\xB2\xB3\xC3\xB1", "\xB1\xB2\xB3\xC3\xB1"},
+        // A byte-order mark says UTF-8: ñ has no code and is passed over.
+        {"byte-order mark before the pairs", "\xEF\xBB\xBF" "A\xC3\xB1", "A"},
+        // A byte-order mark before a line that is no UTF-8: the rest is read
+        // as bytes.
+        {"byte-order mark before code page 932 kana", "\xEF\xBB\xBF\xB1\xB2", "\xB1\xB2"},
+        {"byte-order mark alone", "\xEF\xBB\xBF", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempWorkingDir::WriteFile(kCharSetFileName, c.bytes);
+        LoadPool();
+        EXPECT_EQ(PoolText(), c.pool);
+    }
+}
+
+TEST_F(DrillFilesTest, LongUtf8LineIsReadAcrossPiecesWithinTheLimits) {
+    // Kana cut by the end of the first 64 KiB, which decide the reading, and
+    // by the end of the 4 KiB piece after it.
+    std::string line = "ア" + std::string(65536 - 3 - 1, ' ') + "イ";
+    line += std::string(65536 + 4096 - 1 - line.size(), ' ') + "ウ";
+    TempWorkingDir::WriteFile(kCharSetFileName, line + "\r\nエ");
+    LoadPool();
+    EXPECT_EQ(PoolText(), "\xB1\xB2\xB3");
+
+    // The pool stops at 2048 entries; a huge line ends the reading early.
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += "あ";
+    WriteSparse(kCharSetFileName, many, kFourGiB);
+    LoadPool();
+    EXPECT_EQ(PoolText(), std::string(2048, '\xB1'));
+
+    // Characters without a code fill nothing; the read limit ends the line.
+    TempWorkingDir::WriteFile(kCharSetFileName, "アイ" + std::string(kCharSetReadLimit, '/') + "ウ");
+    LoadPool();
+    EXPECT_EQ(PoolText(), "\xB1\xB2");
+}
 
 TEST_F(DrillFilesTest, CharSetFileMissingOrNoRegularFileGivesTheLetters) {
     const std::function<void()> makers[] = {
