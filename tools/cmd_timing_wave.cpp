@@ -34,7 +34,8 @@ constexpr std::string_view kTimingUsage =
     "Options:\n"
     "  --abbreviated  the digits 0 1 2 3 7 8 9 in their abbreviated form\n"
     "  --hex          TEXT is code page 932 bytes as hex digit pairs\n"
-    "                 (default: UTF-8 text, half-width katakana included)\n"
+    "                 (default: UTF-8 text; full-width kana, hiragana and\n"
+    "                 letters count as their half-width twins)\n"
     "  --help         show this help\n"
     "  --             end of options (for a text that starts with '-')\n";
 
@@ -42,8 +43,9 @@ constexpr std::string_view kWaveUsage =
     "Usage: rivek-tool wave [--freq F] [--speed S] [--abbreviated] [--hex] TEXT FILE\n"
     "\n"
     "Writes to FILE the WAV image that Rivek sounds for TEXT: 16-bit mono PCM\n"
-    "at 11025 samples per second, a sine tone with no ramps. Characters\n"
-    "without a Morse pattern are passed over and named on stderr.\n"
+    "at 11025 samples per second, a sine tone with no ramps. Letters a-z count\n"
+    "as A-Z; characters without a Morse pattern are passed over and named on\n"
+    "stderr.\n"
     "\n"
     "Options:\n"
     "  --freq F       tone frequency in Hz, 100 to 5000 (default 800)\n"
@@ -51,7 +53,8 @@ constexpr std::string_view kWaveUsage =
     "                 30 to 300 (default 100)\n"
     "  --abbreviated  the digits 0 1 2 3 7 8 9 in their abbreviated form\n"
     "  --hex          TEXT is code page 932 bytes as hex digit pairs\n"
-    "                 (default: UTF-8 text, half-width katakana included)\n"
+    "                 (default: UTF-8 text; full-width kana, hiragana and\n"
+    "                 letters count as their half-width twins)\n"
     "  --help         show this help\n"
     "  --             end of options (for a text that starts with '-')\n";
 
@@ -172,8 +175,10 @@ struct Encoded {
 };
 
 Encoded EncodeText(std::string_view command, const Options& options, const std::string& argument) {
-    const auto text = TextArgument(argument, options.hex, "TEXT");
+    auto text = TextArgument(argument, options.hex, "TEXT");
     if (!text) return {std::nullopt, kExitUsage};
+    // The window sends its groups upper-cased (the character pool is).
+    UpperCaseInPlace(*text);
     CodeTable table;
     ResetCodeTable(table);
     SetNumeralMode(table, options.abbreviated);

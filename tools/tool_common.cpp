@@ -4,13 +4,16 @@
 #include <iostream>
 
 #include "drill/integer_text.h"
+#include "platform/half_width.h"
 #include "platform/shift_jis.h"
 
 namespace rivek::tool {
 
 std::optional<std::string> TextArgument(std::string_view argument, bool hex, std::string_view what) {
     if (!hex) {
-        auto text = Utf8ToCp932(argument);
+        // As typed into the window: full-width kana and letters count as
+        // their half-width twins.
+        auto text = Utf8ToCp932(FoldToHalfWidth(argument));
         if (!text) {
             std::cerr << "rivek-tool: " << what
                       << " is not UTF-8 text that code page 932 can hold\n";

@@ -15,8 +15,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// Turns a text argument into code page 932 bytes: from UTF-8, or from hex
-// digit pairs when `hex` is set. On failure prints a message naming `what`
+// Turns a text argument into code page 932 bytes: from UTF-8, with
+// full-width kana and letters folded to their half-width twins as in the
+// window, or from hex digit pairs when `hex` is set. On failure prints a message naming `what`
 // on stderr and returns nullopt.
 std::optional<std::string> TextArgument(std::string_view argument, bool hex, std::string_view what);
 

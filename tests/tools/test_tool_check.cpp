@@ -48,9 +48,9 @@ TEST(ToolCheckTest, JsonHoldsNodesSegmentsAndCounts) {
          R"({"nodes": [[1, 1], [2, 2], [3, 3]], "segments": [{"colour": "black", "hex": "20"}, )"
          R"({"colour": "black", "hex": "b1"}], "wrong": 0, "missing": 0, "penalty": 0})"},
         {"split double-byte answer",
-         {"--json", "A", "\xE3\x82\xA2"},  // ア, 83 41
+         {"--json", "E", "右"},  // 89 45
          R"({"nodes": [[1, 1], [2, 3], [3, 4]], "segments": [{"colour": "black", "hex": "20"}, )"
-         R"({"colour": "red", "hex": "81ac"}, {"colour": "black", "hex": "41"}], "wrong": 1, "missing": 0, "penalty": 3})"},
+         R"({"colour": "red", "hex": "81ac"}, {"colour": "black", "hex": "45"}], "wrong": 1, "missing": 0, "penalty": 3})"},
         {"answer starting with a dash",
          {"--json", "--", "-", "-A"},
          R"({"nodes": [[1, 1], [2, 2], [3, 4]], "segments": [{"colour": "black", "hex": "20"}, )"
@@ -62,6 +62,43 @@ TEST(ToolCheckTest, JsonHoldsNodesSegmentsAndCounts) {
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.out, c.json + "\n");
     }
+}
+
+// An input method types full-width kana, hiragana or full-width letters;
+// each scores exactly as its half-width twin.
+TEST(ToolCheckTest, FullWidthAnswersScoreAsTheirHalfWidthTwins) {
+    struct Case {
+        const char* name;
+        std::string sent;
+        std::string typed;
+        std::string twin;
+    };
+    const Case cases[] = {
+        {"full-width katakana, right", "ｱｶｻ", "アカサ", "ｱｶｻ"},
+        {"hiragana, right", "ｱｶｻ", "あかさ", "ｱｶｻ"},
+        {"hiragana, one wrong", "ｱｶｻ", "あかき", "ｱｶｷ"},
+        {"hiragana, one missing", "ｱｶｻ", "あさ", "ｱｻ"},
+        {"voiced kana", "ｶﾞﾊﾟ", "がぱ", "ｶﾞﾊﾟ"},
+        {"voiced kana, mark missing", "ｶﾞ", "か", "ｶ"},
+        {"long vowel and signs", "ｰ､｣", "ー、」", "ｰ､｣"},
+        {"wi and we", "ｨｪ", "ゐヱ", "ｨｪ"},
+        {"full-width letters", "CQDE", "ＣＱｄｅ", "CQDE"},
+        {"full-width digits", "1290", "１２９０", "1290"},
+        {"full-width kana on the kana keys", "3", "ア", "ｱ"},
+        {"full-width signs", "(?)", "（？）", "(?)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolResult run = RunCheck({"--json", c.sent, c.typed});
+        const ToolResult twin = RunCheck({"--json", c.sent, c.twin});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.out, twin.out);
+    }
+    // The sent group is folded too.
+    EXPECT_EQ(RunCheck({"--json", "アカ", "ｱｶ"}).out, RunCheck({"--json", "ｱｶ", "ｱｶ"}).out);
+    // Nothing else changes: a kanji (誤, 8C EB) stays two bytes, both wrong.
+    EXPECT_EQ(RunCheck({"E", "誤"}).out.substr(RunCheck({"E", "誤"}).out.find("wrong")),
+              "wrong 2, missing 0, penalty 6\n");
 }
 
 TEST(ToolCheckTest, PlainOutputWhenNotATerminal) {

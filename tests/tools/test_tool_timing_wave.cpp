@@ -90,21 +90,61 @@ TEST_F(ToolTimingWaveTest, TimingPrintsTheListOnOneLine) {
 }
 
 TEST_F(ToolTimingWaveTest, CharactersWithoutAPatternAreNamedOnStderr) {
-    const ToolResult run = Tool({"timing", "aE &"});
+    const ToolResult run = Tool({"timing", "/E &"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "3 1 3\n");
-    EXPECT_NE(run.err.find("'a' (61)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("'/' (2f)"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("' ' (20)"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("'&' (26)"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("'E'"), std::string::npos) << run.err;
 
-    // Full-width ア is 83 41 in code page 932: the encoder goes byte by
-    // byte, so its trail byte sounds as A, and the tool says so.
-    const ToolResult doubleByte = Tool({"timing", "\xE3\x82\xA2"});
+    // 右 is 89 45 in code page 932: the encoder goes byte by byte, so its
+    // trail byte sounds as E, and the tool says so.
+    const ToolResult doubleByte = Tool({"timing", "右"});
     EXPECT_EQ(doubleByte.exitCode, 0);
-    EXPECT_EQ(doubleByte.out, "3 1 1 3 3\n");
-    EXPECT_NE(doubleByte.err.find("byte 83"), std::string::npos) << doubleByte.err;
-    EXPECT_NE(doubleByte.err.find("sent as 'A'"), std::string::npos) << doubleByte.err;
+    EXPECT_EQ(doubleByte.out, "3 1 3\n");
+    EXPECT_NE(doubleByte.err.find("byte 89"), std::string::npos) << doubleByte.err;
+    EXPECT_NE(doubleByte.err.find("sent as 'E'"), std::string::npos) << doubleByte.err;
+}
+
+// What the window would send for a text: lower-case letters as capitals,
+// full-width kana, hiragana and letters as their half-width twins.
+TEST_F(ToolTimingWaveTest, TextCountsAsTheWindowSendsIt) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> options;
+        std::string twin;  // what it counts as
+    };
+    const Case cases[] = {
+        {"lower case", "cq de ja1", {}, "CQDEJA1"},
+        {"mixed case", "Paris", {}, "PARIS"},
+        {"lower case in hex", "6171", {"--hex"}, "AQ"},
+        {"full-width letters and digits", "ＣＱ ｄｅ ＪＡ１", {}, "CQDEJA1"},
+        {"full-width katakana", "アカサガパー", {}, "ｱｶｻｶﾞﾊﾟｰ"},
+        {"hiragana", "あかさがぱー", {}, "ｱｶｻｶﾞﾊﾟｰ"},
+        {"wi and we", "ヰヱゐゑ", {}, "ｨｪｨｪ"},
+        {"signs of the half-width block", "、」", {}, "､｣"},
+        {"full-width signs", "（？）", {}, "(?)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args{"timing"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(c.text);
+        const ToolResult run = Tool(args);
+        const ToolResult twin = Tool({"timing", c.twin});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, twin.out);
+        EXPECT_GT(run.out.size(), 2u) << "the text sounds";
+    }
+
+    // The wave of a lower-case text sounds; it used to be silence.
+    const fs::path lower = dir_ / "lower.wav";
+    const fs::path upper = dir_ / "upper.wav";
+    ASSERT_EQ(WriteWave({}, "cq cq", lower).exitCode, 0);
+    ASSERT_EQ(WriteWave({}, "CQCQ", upper).exitCode, 0);
+    EXPECT_EQ(ReadFile(lower), ReadFile(upper));
 }
 
 TEST_F(ToolTimingWaveTest, LongTextGivesTheWholeList) {
@@ -215,6 +255,7 @@ TEST_F(ToolTimingWaveTest, Morse2asciiDecodesLettersAndDigits) {
         {{}, "SOS0123456789", "sos0123456789"},
         {{"--freq", "500", "--speed", "80"}, "PARIS", "paris"},
         {{"--abbreviated"}, "1290", "aunt"},  // the short digits sound as letters
+        {{}, "cq de", "cqde"},                 // lower case sounds as upper case
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
