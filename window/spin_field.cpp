@@ -69,10 +69,14 @@ void SpinField::stepBy(int steps) {
 }
 
 QAbstractSpinBox::StepEnabled SpinField::stepEnabled() const {
+    // A step always leads into the range: a number beyond either bound steps
+    // to the nearer bound whichever way (9999 and Up gives the maximum, -5
+    // and Down the minimum). Only a bound itself stops a step away from the
+    // range.
     const std::int32_t value = Value();
     StepEnabled enabled = StepNone;
-    if (value < range_.maximum) enabled |= StepUpEnabled;
-    if (value > range_.minimum) enabled |= StepDownEnabled;
+    if (value != range_.maximum) enabled |= StepUpEnabled;
+    if (value != range_.minimum) enabled |= StepDownEnabled;
     return enabled;
 }
 

@@ -121,32 +121,50 @@ TEST_F(WindowTest, ArrowKeysAndButtonsStepByOneWithinTheRange) {
     Open();
     auto* field = Find<SpinField>("SpinEdit3");
     struct Case {
+        const char* field;
         const char* text;
         Qt::Key key;
         const char* after;
     };
     const Case cases[] = {
-        {"8", Qt::Key_Up, "9"},        {"8", Qt::Key_Down, "7"},   {"15", Qt::Key_Up, "15"},
-        {"1", Qt::Key_Down, "1"},      {"9999", Qt::Key_Down, "15"}, {"abc", Qt::Key_Up, "2"},
-        {"8", Qt::Key_PageUp, "8"},    {"8", Qt::Key_PageDown, "8"},
+        {"SpinEdit3", "8", Qt::Key_Up, "9"},       {"SpinEdit3", "8", Qt::Key_Down, "7"},
+        {"SpinEdit3", "15", Qt::Key_Up, "15"},     {"SpinEdit3", "1", Qt::Key_Down, "1"},
+        {"SpinEdit3", "abc", Qt::Key_Up, "2"},     {"SpinEdit3", "abc", Qt::Key_Down, "abc"},
+        {"SpinEdit3", "8", Qt::Key_PageUp, "8"},   {"SpinEdit3", "8", Qt::Key_PageDown, "8"},
+        // A number outside the range steps into it, whichever way.
+        {"SpinEdit3", "9999", Qt::Key_Down, "15"}, {"SpinEdit3", "9999", Qt::Key_Up, "15"},
+        {"SpinEdit3", "-5", Qt::Key_Down, "1"},    {"SpinEdit3", "0", Qt::Key_Up, "1"},
+        {"SpinEdit1", "9999", Qt::Key_Up, "5000"}, {"SpinEdit1", "-5", Qt::Key_Down, "100"},
+        {"SpinEdit1", "5001", Qt::Key_Up, "5000"}, {"SpinEdit1", "99", Qt::Key_Down, "100"},
+        {"SpinEdit2", "$7FFFFFFF", Qt::Key_Up, "300"}, {"SpinEdit2", "-2147483648", Qt::Key_Down, "30"},
     };
-    ClickInto(field);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.text) + " key " + std::to_string(c.key));
-        SetRawText("SpinEdit3", U(c.text));
-        QTest::keyClick(field, c.key);
-        EXPECT_EQ(Text("SpinEdit3"), U(c.after));
+        SCOPED_TRACE(std::string(c.field) + " " + c.text + " key " + std::to_string(c.key));
+        auto* spin = Find<SpinField>(c.field);
+        ClickInto(spin);
+        SetRawText(c.field, U(c.text));
+        QTest::keyClick(spin, c.key);
+        EXPECT_EQ(Text(c.field), U(c.after));
     }
 
     // The up button in the upper right corner, the down button below it.
-    SetRawText("SpinEdit3", "8");
+    ClickInto(field);
     const QPoint up(field->width() - 4, 4);
     const QPoint down(field->width() - 4, field->height() - 4);
+    SetRawText("SpinEdit3", "8");
     QTest::mouseClick(field, Qt::LeftButton, {}, up);
     EXPECT_EQ(Text("SpinEdit3"), "9");
     QTest::mouseClick(field, Qt::LeftButton, {}, down);
     QTest::mouseClick(field, Qt::LeftButton, {}, down);
     EXPECT_EQ(Text("SpinEdit3"), "7");
+
+    // The buttons step out-of-range text into the range too.
+    SetRawText("SpinEdit3", "9999");
+    QTest::mouseClick(field, Qt::LeftButton, {}, up);
+    EXPECT_EQ(Text("SpinEdit3"), "15");
+    SetRawText("SpinEdit3", "-5");
+    QTest::mouseClick(field, Qt::LeftButton, {}, down);
+    EXPECT_EQ(Text("SpinEdit3"), "1");
 }
 
 TEST_F(WindowTest, HeldSpinButtonRepeatsAfter400MsThenEvery100Ms) {
