@@ -56,8 +56,10 @@ Widget* Place(Widget* widget, const char* name, int left, int top, int width, in
 
 QString FromCp932(std::string_view text) { return QString::fromUtf8(Cp932ToUtf8(text)); }
 
-// A character of the answer that code page 932 lacks is read as "?".
-std::string ToCp932(const QString& text) { return Utf8ToCp932Replacing(text.toUtf8().toStdString()); }
+// The answer as the core reads it: full-width kana, hiragana and letters
+// (an input method's default) as their half-width twins, and a character
+// that code page 932 lacks as "?".
+std::string ToCp932(const QString& text) { return UserTextToCp932(text.toUtf8().toStdString()); }
 
 QFrame* SunkenLine(QWidget* parent) {
     auto* line = new QFrame(parent);

@@ -65,8 +65,9 @@ public:
     void AppendBold(std::string_view text, Rgb colour) override;
     // ScoreLabels, StaticText4 to StaticText7
     void SetLabelText(ScoreLabel label, std::string_view text) override;
-    // WindowPort. A character of the answer that code page 932 lacks is
-    // read as "?".
+    // WindowPort. The answer is read with full-width kana, hiragana and
+    // letters folded to their half-width twins (platform/half_width.h); a
+    // character that code page 932 lacks is read as "?".
     std::string AnswerText() const override;
     void SetAnswerText(std::string_view text) override;
     void FocusAnswer() override;

@@ -2,6 +2,8 @@
 // numeral box.
 #include "window/window_test.h"
 
+#include <QInputMethodEvent>
+
 namespace rivek {
 namespace {
 
@@ -42,6 +44,61 @@ TEST_F(WindowTest, EnterInTheAnswerFieldRunsATrialAndNeverReachesTheField) {
 
     EXPECT_EQ(returns.count(), 0);
     EXPECT_EQ(watcher.enters, 0);
+}
+
+// Answers typed through an input method in its default full-width mode
+// score exactly as their half-width twins.
+TEST_F(WindowTest, FullWidthAnswersScoreAsTheirHalfWidthTwins) {
+    WriteFile("Rivek.ini", "800\r\n100\r\n6\r\n");
+    WriteFile("Rivek.dat", "ｱｶｻﾀﾅｰA1\r\n");  // UTF-8, as a text editor saves it
+    Open();
+    auto* edit = Find<QLineEdit>("Edit1");
+    struct Twin {
+        char byte;
+        const char* katakana;
+        const char* hiragana;
+    };
+    const Twin twins[] = {{'\xB1', "ア", "あ"}, {'\xB6', "カ", "か"}, {'\xBB', "サ", "さ"},
+                          {'\xC0', "タ", "た"}, {'\xC5', "ナ", "な"}, {'\xB0', "ー", "ー"},
+                          {'A', "Ａ", "ａ"},     {'1', "１", "１"}};
+    auto fullWidth = [&](const std::string& sent, bool hiragana) {
+        QString typed;
+        for (const char byte : sent) {
+            for (const Twin& twin : twins) {
+                if (twin.byte == byte) typed += U(hiragana ? twin.hiragana : twin.katakana);
+            }
+        }
+        return typed;
+    };
+
+    // What an input method hands the field when a word is committed.
+    auto commit = [edit](const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(edit, &event);
+    };
+
+    PressEnter(edit);
+    ASSERT_EQ(controller_->SentText().size(), 6u);
+    for (const bool hiragana : {false, true, false}) {
+        SCOPED_TRACE(hiragana ? "hiragana" : "katakana");
+        const QString typed = fullWidth(controller_->SentText(), hiragana);
+        ASSERT_EQ(typed.size(), 6);
+        commit(typed);
+        EXPECT_EQ(edit->text(), typed);
+        PressEnter(edit);
+        EXPECT_EQ(Find<QLabel>("StaticText4")->text(), U("誤字：0"));
+        EXPECT_EQ(Find<QLabel>("StaticText5")->text(), U("脱字：0"));
+    }
+    // One full-width character wrong, one left out: counted as such.
+    QString typed = fullWidth(controller_->SentText(), true);
+    typed[0] = typed[0] == U("あ")[0] ? U("か")[0] : U("あ")[0];
+    typed.chop(1);
+    commit(typed);
+    PressEnter(edit);
+    EXPECT_EQ(Find<QLabel>("StaticText4")->text(), U("誤字：1"));
+    EXPECT_EQ(Find<QLabel>("StaticText5")->text(), U("脱字：1"));
+    EXPECT_EQ(Find<QLabel>("StaticText7")->text(), "No.5");
 }
 
 TEST_F(WindowTest, EnterInAnyOtherControlStartsNoTrial) {
@@ -157,6 +214,11 @@ TEST_F(WindowTest, AnswerTextCrossesAsCodePage932) {
     const Case cases[] = {
         {"CQ DE", "CQ DE"},
         {"ｱｲｳﾞ", "\xB1\xB2\xB3\xDE"},
+        // An input method's full-width kana, hiragana and letters arrive as
+        // their half-width twins; a kanji stays a kanji.
+        {"アイヴ", "\xB1\xB2\xB3\xDE"},
+        {"あいゔ", "\xB1\xB2\xB3\xDE"},
+        {"ＣＱ　ｄｅ１", "CQ de1"},
         {"誤字", "\x8C\xEB\x8E\x9A"},
         {"A😀B€", "A?B?"},  // no code page 932 form
     };
