@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
@@ -275,13 +277,30 @@ QUrl TForm1::SupportPageAddress() {
 
 QString TForm1::AboutText() {
     return QStringLiteral("Rivek " RIVEK_VERSION " — a Morse code copy trainer, "
-                          "written by the Rivek developers") +
+                          "written by the Rivek developers. Free software under the GNU "
+                          "General Public License, version 3 or later.") +
            QStringLiteral("\n\n") + SupportPageAddress().toString();
 }
 
 void TForm1::Exit1Click() { close(); }
 
-void TForm1::S1Click() { QDesktopServices::openUrl(SupportPageAddress()); }
+void TForm1::S1Click() {
+    if (QDesktopServices::openUrl(SupportPageAddress())) return;
+    // No program on this desktop opens the guide (Qt found neither xdg-open
+    // nor a browser): say where it is, so that it can be opened by hand.
+    const QString path = SupportPageAddress().toLocalFile();
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Support Page"),
+                    QStringLiteral("No program was found to open the user guide. "
+                                   "Open it in a web browser; it is here:\n\n") + path,
+                    QMessageBox::Close, this);
+    box.setObjectName(QStringLiteral("GuidePathBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPushButton* copy = box.addButton(QStringLiteral("Copy Path"), QMessageBox::ActionRole);
+    box.setDefaultButton(copy);
+    box.exec();
+    if (box.clickedButton() == copy) QGuiApplication::clipboard()->setText(path);
+}
 
 void TForm1::About1Click() {
     QMessageBox box(QMessageBox::Information, QStringLiteral("情報"), AboutText(), QMessageBox::Ok,

@@ -48,13 +48,14 @@ public:
     // The user guide that ships with Rivek:
     // <folder of the executable>/../share/doc/rivek/guide.html.
     static QUrl SupportPageAddress();
-    // The About box's text: name, version and authorship, an empty line,
-    // the support page's address.
+    // The About box's text: name, version, authorship and licence, an
+    // empty line, the support page's address.
     static QString AboutText();
 
     // Menu commands.
     void Exit1Click();   // closes the window, as the close box does
-    void S1Click();      // opens the support page; the outcome is not examined
+    void S1Click();      // opens the support page; without a program that
+                         // opens it, a box tells the guide's path
     void About1Click();  // the modal About box
 
     // SettingsFields

@@ -75,6 +75,7 @@ TEST_F(WindowTest, AboutShowsNameVersionAuthorshipAndTheGuidesAddress) {
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith("Rivek " RIVEK_VERSION " ")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("Rivek developers"));
+    EXPECT_TRUE(lines[0].contains("GNU General Public License, version 3 or later")) << lines[0].toStdString();
     EXPECT_EQ(lines[1], "");
     EXPECT_EQ(lines[2], TForm1::SupportPageAddress().toString());
     EXPECT_TRUE(form_->isVisible());
@@ -136,6 +137,43 @@ TEST_F(WindowTest, SupportPageHandsTheShippedGuideToTheDesktop) {
     EXPECT_TRUE(url.toLocalFile().endsWith("/share/doc/rivek/guide.html"));
     // The build puts the guide there, beside bin/ as an installation does.
     EXPECT_TRUE(QFile::exists(url.toLocalFile())) << url.toLocalFile().toStdString();
+}
+
+TEST_F(WindowTest, SupportPageWithoutAnOpenerTellsTheGuidesPathAndCopiesIt) {
+    // The offscreen platform has no program that opens a file, as a desktop
+    // without xdg-open or a browser has none.
+    Open();
+    const QString path = TForm1::SupportPageAddress().toLocalFile();
+    QGuiApplication::clipboard()->clear();
+    struct Case {
+        const char* button;
+        bool copies;
+    };
+    const Case cases[] = {{"Close", false}, {"Copy Path", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        bool seen = false;
+        QString text;
+        QStringList buttons;
+        QTimer::singleShot(10, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr) << "no message box";
+            seen = true;
+            text = box->text();
+            for (QAbstractButton* button : box->buttons()) buttons << button->text();
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == c.button) button->click();
+            }
+        });
+        QTest::keyClick(form_.get(), Qt::Key_H, Qt::AltModifier);
+        QTest::keyClick(Find<QMenu>("Help1"), Qt::Key_S);
+        ASSERT_TRUE(seen);
+        EXPECT_TRUE(text.endsWith("\n" + path)) << text.toStdString();
+        EXPECT_TRUE(text.startsWith("No program was found to open the user guide.")) << text.toStdString();
+        EXPECT_TRUE(buttons.contains("Copy Path"));
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), c.copies ? path : QString());
+    }
+    EXPECT_TRUE(form_->isVisible());
 }
 
 TEST_F(WindowTest, AnErrorInATrialShowsTheErrorBoxAndRivekGoesOn) {
