@@ -359,7 +359,10 @@ void TForm1::FocusAnswer() {
     Edit1->selectAll();
 }
 
-void TForm1::RepaintNow() { repaint(); }
+void TForm1::RepaintNow() {
+    RichEdit1->FitContent();
+    repaint();
+}
 
 bool TForm1::NumeralsAbbreviated() const { return CheckBox1->isChecked(); }
 

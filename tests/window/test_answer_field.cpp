@@ -191,6 +191,9 @@ TEST_F(WindowTest, ResultBoxShowsTwoBoldLinesInTheirColours) {
         cursor.setPosition(c.position + 1);  // the format of the character before
         EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
         EXPECT_EQ(cursor.charFormat().foreground().color(), c.colour);
+        // Besides the colour: red underlined, blue struck through.
+        EXPECT_EQ(cursor.charFormat().fontUnderline(), c.colour == QColor(255, 0, 0));
+        EXPECT_EQ(cursor.charFormat().fontStrikeOut(), c.colour == QColor(0, 0, 255));
     }
 
     // A half-width katakana shows as such; a lone lead byte of a double-byte
