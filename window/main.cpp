@@ -2,7 +2,10 @@
 // controller, then runs the event loop until the window has closed.
 #include <QApplication>
 
+#include <optional>
+
 #include "drill/trial_controller.h"
+#include "window/command_line.h"
 #include "window/form1.h"
 
 // The program plays through libpulse. scripts/measure builds the same entry
@@ -16,6 +19,10 @@ using ProgramSound = rivek::PulseSoundService;
 #endif
 
 int main(int argc, char* argv[]) {
+    // --help, --version, unknown arguments and a missing display end the
+    // program here, before Qt would abort for want of a display.
+    if (const std::optional<int> exitStatus = rivek::CheckStart(argc, argv)) return *exitStatus;
+
     QApplication application(argc, argv);
     // Ties the window to the desktop entry (icon, name) on Wayland too.
     QGuiApplication::setDesktopFileName(QStringLiteral("rivek"));
