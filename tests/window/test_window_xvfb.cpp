@@ -4,7 +4,8 @@
 // through the program's sound service into a PulseAudio null sink of our
 // own. The groups are copied by ear (morse2ascii reads a recording of the
 // sink's monitor) and typed back; the window must score every one as
-// copied without fault.
+// copied without fault. Kana groups are answered in hiragana, as an input
+// method types them.
 //
 // Qt connects to its display once per process, so the display and the
 // sound server are both started in main() before the application object,
@@ -19,20 +20,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "drill/drill_files.h"
 #include "drill/trial_controller.h"
+#include "platform/shift_jis.h"
 #include "support/temp_dir.h"
 #include "sound/pulse_sound_service.h"
 #include "support/sound_server.h"
@@ -187,6 +192,74 @@ TEST_F(WindowOnXTest, GroupsCopiedByEarAndTypedBackScoreWithoutFault) {
             << "typed " << heard << ", the field shows " << edit->text().toStdString();
     }
     EXPECT_EQ(controller.Counters().TrialNo, kGroups + 1);
+}
+
+// Plays nothing: the test below is about the keyboard.
+class SilentSound : public SoundService {
+public:
+    void Play(std::span<const std::uint8_t>) override {}
+    void Stop() override {}
+};
+
+// An input method in its usual mode types hiragana; xdotool types them as
+// the keyboard would, through key codes it maps to their keysyms. The window
+// must score them exactly as the half-width katakana that were sent. The
+// character set is UTF-8, as a text editor saves it.
+TEST_F(WindowOnXTest, HiraganaTypedOnTheKeyboardScoreAsTheKanaSent) {
+    testing::TempWorkingDir dir;
+    testing::TempWorkingDir::WriteFile(kCharSetFileName, "ｱｶｻﾀﾅﾊﾏﾔﾗ\r\n");
+    testing::TempWorkingDir::WriteFile(kSettingsFileName, "800\r\n100\r\n5\r\n");
+    const std::pair<std::string, std::string> hiragana[] = {
+        {"\xB1", "あ"}, {"\xB6", "か"}, {"\xBB", "さ"}, {"\xC0", "た"}, {"\xC5", "な"},
+        {"\xCA", "は"}, {"\xCF", "ま"}, {"\xD4", "や"}, {"\xD7", "ら"},
+    };
+    auto asHiragana = [&](const std::string& sent) {
+        std::string typed;
+        for (const char byte : sent) {
+            for (const auto& [kana, twin] : hiragana) {
+                if (kana.front() == byte) typed += twin;
+            }
+        }
+        return typed;
+    };
+
+    SilentSound sound;
+    TForm1 form1;
+    TrialController controller(form1, sound);
+    form1.Attach(controller);
+    form1.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form1));
+    ASSERT_EQ(RunTool({"xdotool", "windowfocus", "--sync", std::to_string(form1.winId())}), 0);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form1));
+    auto* edit = Find<QLineEdit>(form1, "Edit1");
+    ASSERT_NE(edit, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return QApplication::focusWidget() == edit; }, 5s));
+
+    ASSERT_EQ(RunTool({"xdotool", "key", "Return"}), 0);
+    ASSERT_TRUE(PumpUntil([&] { return controller.Counters().TrialNo == 1; }, 5s));
+    for (int trial = 2; trial <= 3; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const std::string sent = controller.SentText();
+        ASSERT_EQ(sent.size(), 5u);
+        const std::string typed = asHiragana(sent);
+        // One key at a time, each held mapped for a while: xdotool maps a
+        // kana to a spare key code, sends the key and takes the mapping back
+        // after the delay; the window reads the keyboard map anew when it
+        // sees the mapping change, and must still find the kana there.
+        const QString keys = QString::fromStdString(typed);
+        for (qsizetype k = 0; k < keys.size(); ++k) {
+            ASSERT_EQ(RunTool({"xdotool", "type", "--delay", "300", keys.mid(k, 1).toStdString()}), 0);
+            ASSERT_TRUE(PumpUntil([&] { return edit->text() == keys.left(k + 1); }, 5s))
+                << "typed " << keys.left(k + 1).toStdString() << ", the field shows " << edit->text().toStdString();
+        }
+        ASSERT_EQ(RunTool({"xdotool", "key", "Return"}), 0);
+        ASSERT_TRUE(PumpUntil([&] { return controller.Counters().TrialNo == trial; }, 5s));
+        ExpectFaultless(form1, trial);
+        // The correction shows the kana as sent, all of them right.
+        const auto* box = Find<QTextEdit>(form1, "RichEdit1");
+        const QString shown = QString::fromUtf8(Cp932ToUtf8(" " + sent));
+        EXPECT_EQ(box->toPlainText(), shown + "\n" + shown);
+    }
 }
 
 }  // namespace
