@@ -19,6 +19,8 @@ set(expected
   "${MANDIR}/man1/rivek.1.gz"
   "${MANDIR}/man1/rivek-tool.1.gz"
   "${DATADIR}/doc/rivek/guide.html"
+  "${DATADIR}/doc/rivek/copyright"
+  "${DATADIR}/doc/rivek/changelog.gz"
   "${DATADIR}/doc/rivek/examples/README.md"
   "${DATADIR}/doc/rivek/examples/koch-01.dat"
   "${DATADIR}/doc/rivek/examples/kana.dat")
