@@ -99,11 +99,16 @@ bool ResultBox::EachLineOnOneRow() const {
     return true;
 }
 
-qreal ResultBox::RowHeight() const {
-    document()->size();
-    const QTextLayout* layout = document()->begin().layout();
-    if (layout->lineCount() > 0) return layout->lineAt(0).height();
-    return QFontMetricsF(document()->defaultFont()).height();
+qreal ResultBox::RowHeight(int pixelHeight) const {
+    // The layout gives a row the font's height rounded up to whole pixels.
+    return std::ceil(QFontMetricsF(BoldFont(pixelHeight)).height());
+}
+
+QFont ResultBox::BoldFont(int pixelHeight) const {
+    QFont bold = font();
+    bold.setPixelSize(pixelHeight);
+    bold.setBold(true);
+    return bold;
 }
 
 void ResultBox::FitContent() {
@@ -111,29 +116,33 @@ void ResultBox::FitContent() {
     fitPending_ = false;
     const int designHeight = font().pixelSize();
     SetLineMargins(0, 0);
-    SetContentFont(designHeight);
-    if (!EachLineOnOneRow() && designHeight > kSmallestFontHeight) {
-        const qreal designRow = RowHeight();
-        // A first guess from the widest line's width at the box's font, then
-        // smaller sizes until each line takes one row.
-        QFont bold = font();
-        bold.setBold(true);
-        const QFontMetricsF metrics(bold);
-        qreal widest = 1;
-        for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-            widest = std::max(widest, metrics.horizontalAdvance(block.text()));
-        }
-        const qreal width = document()->textWidth() - 2 * document()->documentMargin();
-        int height = static_cast<int>(std::floor(designHeight * width / widest)) + 1;
-        height = std::clamp(height, kSmallestFontHeight, designHeight - 1);
-        SetContentFont(height);
-        while (height > kSmallestFontHeight && !EachLineOnOneRow()) SetContentFont(--height);
 
+    // A first guess from the widest line as the font measures it: the box's
+    // own font when the lines clearly fit or nearly do, otherwise the size
+    // that scales the widest line to the box. The layout then decides, one
+    // size smaller at a time. A line far too long for any size is laid out
+    // once, at the smallest.
+    const QFontMetricsF metrics(BoldFont(designHeight));
+    qreal widest = 1;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        widest = std::max(widest, metrics.horizontalAdvance(block.text()));
+    }
+    const qreal width = document()->textWidth() - 2 * document()->documentMargin();
+    int height = designHeight;
+    if (widest > width * 1.1 && designHeight > kSmallestFontHeight) {
+        height = static_cast<int>(std::floor(designHeight * width / widest)) + 1;
+        height = std::clamp(height, kSmallestFontHeight, designHeight - 1);
+    }
+    SetContentFont(height);
+    while (height > kSmallestFontHeight && !EachLineOnOneRow()) SetContentFont(--height);
+
+    if (height < designHeight) {
         // Line 1 in the middle of the row it has at the box's font, beside
         // its label. Line 2 likewise when it takes one row; a line 2 that
         // wraps ends at the bottom of the box, or follows line 1 directly
         // when it is taller than the room left, so that its start shows.
-        const qreal row = RowHeight();
+        const qreal designRow = RowHeight(designHeight);
+        const qreal row = RowHeight(height);
         const qreal firstMargin = (designRow - row) / 2;
         qreal secondMargin = designRow - row;
         if (!EachLineOnOneRow()) {

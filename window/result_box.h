@@ -57,8 +57,10 @@ private:
     bool EachLineOnOneRow() const;
     void SetContentFont(int pixelHeight);
     void SetLineMargins(qreal first, qreal second);
-    // The height of the first row at the content's font [pixels].
-    qreal RowHeight() const;
+    // The content's font, bold, at a height [pixels].
+    QFont BoldFont(int pixelHeight) const;
+    // The height of a row of the content at a font height [pixels].
+    qreal RowHeight(int pixelHeight) const;
 
     QTextCursor insertion_;
     bool fitPending_ = false;
