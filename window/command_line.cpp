@@ -42,9 +42,9 @@ constexpr const char* kQtSwitches[] = {"reverse", "nograb", "dograb", "sync", "w
 
 // The names Qt gives the platform: "wayland;xcb" lists fallbacks, and a
 // name may carry options after a colon ("offscreen:fontengine=freetype").
-QStringList PlatformNames(const QString& spec) {
+QStringList PlatformNames(const QString& platform) {
     QStringList names;
-    for (const QString& entry : spec.split(u';', Qt::SkipEmptyParts)) names << entry.section(u':', 0, 0);
+    for (const QString& entry : platform.split(u';', Qt::SkipEmptyParts)) names << entry.section(u':', 0, 0);
     return names;
 }
 

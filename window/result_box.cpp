@@ -114,7 +114,7 @@ QFont ResultBox::BoldFont(int pixelHeight) const {
 void ResultBox::FitContent() {
     if (!fitPending_) return;
     fitPending_ = false;
-    const int designHeight = font().pixelSize();
+    const int boxFontHeight = font().pixelSize();
     SetLineMargins(0, 0);
 
     // A first guess from the widest line as the font measures it: the box's
@@ -122,29 +122,29 @@ void ResultBox::FitContent() {
     // that scales the widest line to the box. The layout then decides, one
     // size smaller at a time. A line far too long for any size is laid out
     // once, at the smallest.
-    const QFontMetricsF metrics(BoldFont(designHeight));
+    const QFontMetricsF metrics(BoldFont(boxFontHeight));
     qreal widest = 1;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         widest = std::max(widest, metrics.horizontalAdvance(block.text()));
     }
     const qreal width = document()->textWidth() - 2 * document()->documentMargin();
-    int height = designHeight;
-    if (widest > width * 1.1 && designHeight > kSmallestFontHeight) {
-        height = static_cast<int>(std::floor(designHeight * width / widest)) + 1;
-        height = std::clamp(height, kSmallestFontHeight, designHeight - 1);
+    int height = boxFontHeight;
+    if (widest > width * 1.1 && boxFontHeight > kSmallestFontHeight) {
+        height = static_cast<int>(std::floor(boxFontHeight * width / widest)) + 1;
+        height = std::clamp(height, kSmallestFontHeight, boxFontHeight - 1);
     }
     SetContentFont(height);
     while (height > kSmallestFontHeight && !EachLineOnOneRow()) SetContentFont(--height);
 
-    if (height < designHeight) {
+    if (height < boxFontHeight) {
         // Line 1 in the middle of the row it has at the box's font, beside
         // its label. Line 2 likewise when it takes one row; a line 2 that
         // wraps ends at the bottom of the box, or follows line 1 directly
         // when it is taller than the room left, so that its start shows.
-        const qreal designRow = RowHeight(designHeight);
+        const qreal boxRow = RowHeight(boxFontHeight);
         const qreal row = RowHeight(height);
-        const qreal firstMargin = (designRow - row) / 2;
-        qreal secondMargin = designRow - row;
+        const qreal firstMargin = (boxRow - row) / 2;
+        qreal secondMargin = boxRow - row;
         if (!EachLineOnOneRow()) {
             const QTextBlock second = document()->begin().next();
             const qreal secondHeight = second.isValid() ? second.layout()->boundingRect().height() : 0;
